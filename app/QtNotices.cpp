@@ -1,0 +1,46 @@
+#include "app/QtNotices.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QScreen>
+
+#include "core/Dispatch.h"
+
+namespace orvanta::app {
+
+namespace {
+
+QMessageBox::StandardButton Show(QMessageBox::Icon icon, const std::string& text,
+                                 QMessageBox::StandardButtons buttons) {
+    QMessageBox box(icon, QString::fromLocal8Bit(kApplicationTitle), QString::fromLocal8Bit(text),
+                    buttons, QApplication::activeWindow());
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+}  // namespace
+
+void QtNotices::ShowError(const std::string& text) {
+    Show(QMessageBox::Critical, text, QMessageBox::Ok);
+}
+
+void QtNotices::ShowMessage(const std::string& text) {
+    // Centred on the screen rather than over a window.
+    QMessageBox box(QMessageBox::NoIcon, QString::fromLocal8Bit(kApplicationTitle),
+                    QString::fromLocal8Bit(text), QMessageBox::Ok);
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        box.adjustSize();
+        box.move(screen->availableGeometry().center() - box.rect().center());
+    }
+    box.exec();
+}
+
+void QtNotices::ShowWarning(const std::string& text) {
+    Show(QMessageBox::Warning, text, QMessageBox::Ok);
+}
+
+bool QtNotices::AskYesNo(const std::string& text) {
+    return Show(QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No) ==
+           QMessageBox::Yes;
+}
+
+}  // namespace orvanta::app

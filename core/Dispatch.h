@@ -1,0 +1,20 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "core/Notices.h"
+
+namespace orvanta {
+
+inline constexpr const char* kApplicationTitle = "KELT Orvanta Manager";
+
+// The error box appends a full stop when the message's last byte sorts after ".".
+std::string ErrorBoxText(const std::string& message);
+
+// The one boundary between the event loop and the operations: runs the handler and turns
+// any exception it raises into the error box. Every slot, timer tick and menu command goes
+// through here, so no exception ever unwinds into Qt.
+void RunGuarded(Notices& notices, const std::function<void()>& handler) noexcept;
+
+}  // namespace orvanta

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace orvanta::net {
+
+// An IPv4 address in host byte order (127.0.0.1 is 0x7F000001).
+using Ipv4 = std::uint32_t;
+
+std::string FormatIpv4(Ipv4 address);
+
+// "localhost" in any letter case is 127.0.0.1 without a lookup; a dotted IPv4 address is used
+// unchanged; anything else goes to the system's lookup, whose first IPv4 address is taken.
+// A failed lookup raises SocketError 11001.
+Ipv4 ResolveHost(const std::string& host);
+
+// A TCP socket descriptor that closes itself. Every call blocks the calling thread and raises
+// SocketError on failure; writes never raise SIGPIPE.
+class Socket {
+public:
+    Socket() = default;
+    explicit Socket(int fd) : m_fd(fd) {}
+    ~Socket() { Close(); }
+    Socket(Socket&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
+    Socket& operator=(Socket&& other) noexcept;
+    Socket(const Socket&) = delete;
+    Socket& operator=(const Socket&) = delete;
+
+    bool IsValid() const { return m_fd >= 0; }
+    int Fd() const { return m_fd; }
+
+    // Closes without shutting anything down and without sending anything.
+    void Close() noexcept;
+    // Ends the sending side (the peer reads end of data), ignoring errors.
+    void ShutdownSend() noexcept;
+
+    Ipv4 LocalAddress() const;
+    std::uint16_t LocalPort() const;
+    Ipv4 PeerAddress() const;
+
+    // True when data (or the peer's close) can be read within the wait; a negative wait means
+    // no limit.
+    bool WaitReadable(int milliseconds) const;
+    // One receive of at most size bytes; 0 means the peer closed the connection.
+    std::size_t Receive(char* data, std::size_t size);
+    // One send; returns how many bytes the system took.
+    std::size_t Send(const char* data, std::size_t size);
+    // Repeats sends until the system has taken every byte.
+    void SendAll(const char* data, std::size_t size);
+
+private:
+    int m_fd = -1;
+};
+
+// A TCP connection to host:port: bound to any local address, Nagle left on, blocking connect
+// with the system's own connect timeout.
+Socket ConnectTcp(const std::string& host, int port);
+
+// A listening socket on address:port (port 0: the system picks one).
+Socket ListenTcp(Ipv4 address, std::uint16_t port, int backlog);
+
+// Accepts one waiting connection; peer receives its address.
+Socket AcceptTcp(const Socket& listener, Ipv4* peer);
+
+}  // namespace orvanta::net
