@@ -1,0 +1,60 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace orvanta::ftp {
+
+enum class WorkMode { wmRead, wmWrite };
+
+// What an upload reads from: a readable source with a known size.
+class UploadSource {
+public:
+    virtual ~UploadSource() = default;
+    virtual std::int64_t Size() = 0;
+    // Moves to the first byte.
+    virtual void Rewind() = 0;
+    // Reads up to size bytes; 0 means no data could be read.
+    virtual std::size_t Read(char* buffer, std::size_t size) = 0;
+};
+
+// The client side of FTP as far as uploads need it: log in, binary type, store files over
+// active-mode data connections. Never sends QUIT.
+class FtpClient {
+public:
+    FtpClient();
+    // Closes an open control connection (sending side shut down, socket closed).
+    ~FtpClient();
+    FtpClient(const FtpClient&) = delete;
+    FtpClient& operator=(const FtpClient&) = delete;
+
+    std::string Host = "localhost";
+    int Port = 69;
+    std::string Username;
+    std::string Password;
+    // How long an upload waits for the server's data connection before failing with the
+    // socket error 10060.
+    std::chrono::milliseconds DataConnectionTimeout{60000};
+
+    std::function<void(FtpClient&, WorkMode, std::int64_t workCountMax)> OnWorkBegin;
+    std::function<void(FtpClient&, WorkMode, std::int64_t workCount)> OnWork;
+    std::function<void(FtpClient&, WorkMode)> OnWorkEnd;
+
+    void ConnectAndLogin();
+    void UploadStream(UploadSource& source, const std::string& name);
+
+    // Whether the client holds a control connection (it may since have been dropped by the
+    // server; the client learns that at its next exchange).
+    bool Connected() const;
+    // Closes the control connection as destruction does; nothing is sent.
+    void Disconnect() noexcept;
+
+private:
+    struct State;
+    State* m_state;
+};
+
+}  // namespace orvanta::ftp
