@@ -1,0 +1,110 @@
+#include "link/ControlChannel.h"
+
+#include "core/Failure.h"
+#include "net/SocketError.h"
+
+namespace orvanta::link {
+
+namespace {
+const char* const kNotConnected = "Not Connected";
+const char* const kClosedGracefully = "Connection Closed Gracefully.";
+
+// Errors after which the connection is known to be gone.
+bool EndsConnection(int code) {
+    return code == net::kConnectionAborted || code == net::kConnectionReset ||
+           code == net::kShutdown;
+}
+}  // namespace
+
+void ControlChannel::Break() noexcept {
+    m_socket.Close();
+    m_reader.Clear();
+    m_state = State::Broken;
+}
+
+void ControlChannel::OpenChannel() {
+    m_socket.Close();
+    m_reader.Clear();
+    m_state = State::NeverOpened;
+    try {
+        m_socket = net::ConnectTcp(Host, Port);
+        m_state = State::Open;
+        if (OnConnected) {
+            OnConnected(*this);
+        }
+    } catch (...) {
+        Break();
+        throw;
+    }
+}
+
+void ControlChannel::SendLine(const std::string& text) {
+    if (m_state == State::NeverOpened) {
+        throw Failure(kNotConnected);
+    }
+    if (m_state == State::Broken) {
+        throw Failure(kClosedGracefully);
+    }
+    // One buffer, one line: nothing is held back or merged by the channel.
+    std::string line = text + "\r\n";
+    try {
+        m_socket.SendAll(line.data(), line.size());
+    } catch (const net::SocketError& e) {
+        if (EndsConnection(e.Code())) {
+            Break();
+        }
+        throw;
+    }
+}
+
+std::string ControlChannel::ReceiveLine(int waitMs) {
+    if (m_state == State::NeverOpened) {
+        throw Failure(kNotConnected);
+    }
+    if (m_state == State::Broken) {
+        throw Failure(kClosedGracefully);
+    }
+    std::string line;
+    net::LineReader::Result result;
+    try {
+        result = m_reader.ReadLine(m_socket, waitMs, line);
+    } catch (const net::SocketError& e) {
+        // Any receive error ends the channel, so the poll reports it once instead of meeting
+        // it again at every tick.
+        const bool partial = m_reader.HasPartialLine();
+        Break();
+        if ((e.Code() == net::kConnectionAborted || e.Code() == net::kShutdown) && partial) {
+            throw Failure(kClosedGracefully);
+        }
+        throw;
+    } catch (const Failure&) {
+        // An over-long line: its bytes would fail every later read the same way.
+        Break();
+        throw;
+    }
+    switch (result) {
+        case net::LineReader::Result::Line:
+            return line;
+        case net::LineReader::Result::NoLine:
+            return {};
+        case net::LineReader::Result::PeerClosed:
+            break;
+    }
+    Break();
+    if (OnDisconnected) {
+        OnDisconnected(*this);
+    }
+    throw Failure(kClosedGracefully);
+}
+
+void ControlChannel::CloseChannel() {
+    const bool wasOpen = m_state == State::Open;
+    m_socket.Close();
+    m_reader.Clear();
+    m_state = State::NeverOpened;
+    if (wasOpen && OnDisconnected) {
+        OnDisconnected(*this);
+    }
+}
+
+}  // namespace orvanta::link

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "net/LineReader.h"
+#include "net/Socket.h"
+
+namespace orvanta::link {
+
+// The TCP line channel a player link talks over (the component `IdTCPClient1`). Lines go out
+// with CR LF; received lines end at LF. Every call blocks the calling thread and raises Failure
+// with the operator's text.
+class ControlChannel {
+public:
+    enum class State { NeverOpened, Open, Broken };
+
+    ControlChannel() = default;
+    // Closes the socket without a line and without raising OnDisconnected.
+    ~ControlChannel() = default;
+    ControlChannel(const ControlChannel&) = delete;
+    ControlChannel& operator=(const ControlChannel&) = delete;
+
+    std::string Host;
+    int Port = 0;
+
+    // Raised inside OpenChannel once connected; a failure in it fails the opening.
+    std::function<void(ControlChannel&)> OnConnected;
+    // Raised when CloseChannel closes an open channel and when a read meets the peer's close.
+    std::function<void(ControlChannel&)> OnDisconnected;
+
+    void OpenChannel();
+    // True from a successful opening until a read, a send, CloseChannel or a socket error finds
+    // the end; never probes the socket.
+    bool IsOpen() const { return m_state == State::Open; }
+    State GetState() const { return m_state; }
+
+    void SendLine(const std::string& text);
+    // The next complete line without its end; empty when none arrives within waitMs per portion
+    // of data. A buffered line is returned without touching the socket.
+    std::string ReceiveLine(int waitMs);
+    void CloseChannel();
+
+private:
+    void Break() noexcept;
+
+    net::Socket m_socket;
+    net::LineReader m_reader;
+    State m_state = State::NeverOpened;
+};
+
+}  // namespace orvanta::link
