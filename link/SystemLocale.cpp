@@ -107,7 +107,7 @@ void DescribeTime(const QString& format, LocaleDescription& out) {
     out.leadingZeroHours = hourAt >= 0 && pieces[hourAt].text.size() >= 2;
     out.twelveHourClock = markAt >= 0;
     out.designatorBeforeTime = markAt >= 0 && hourAt >= 0 && markAt < hourAt;
-    out.timeSeparator = ":";
+    // Without a separator after the hour, the default ":" stays.
     if (hourAt >= 0 && hourAt + 2 < static_cast<int>(pieces.size()) &&
         pieces[hourAt + 1].kind == Piece::Literal && pieces[hourAt + 2].kind == Piece::Field) {
         out.timeSeparator = Bytes(pieces[hourAt + 1].text);
