@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace orvanta::ftp {
@@ -47,14 +48,17 @@ public:
     void UploadStream(UploadSource& source, const std::string& name);
 
     // Whether the client holds a control connection (it may since have been dropped by the
-    // server; the client learns that at its next exchange).
+    // server; the client learns that at its next exchange). True from a successful
+    // ConnectAndLogin until Disconnect, destruction or a failed ConnectAndLogin, also once the
+    // server's close has been met: uploads then fail with the connection's error, not with
+    // "Not Connected".
     bool Connected() const;
     // Closes the control connection as destruction does; nothing is sent.
     void Disconnect() noexcept;
 
 private:
     struct State;
-    State* m_state;
+    std::unique_ptr<State> m_state;
 };
 
 }  // namespace orvanta::ftp

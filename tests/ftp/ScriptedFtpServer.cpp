@@ -1,0 +1,220 @@
+#include "tests/ftp/ScriptedFtpServer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <stdexcept>
+
+namespace orvanta::ftp::test {
+
+namespace {
+
+constexpr int kStepMs =
+    static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(kStepTimeout).count());
+
+void WaitReadable(int fd, const char* what) {
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, kStepMs) <= 0) {
+        throw std::runtime_error(std::string("scripted server: timed out waiting for ") + what);
+    }
+}
+
+sockaddr_in Address(const std::string& ip, int port) {
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(static_cast<std::uint16_t>(port));
+    if (::inet_pton(AF_INET, ip.c_str(), &sa.sin_addr) != 1) {
+        throw std::runtime_error("scripted server: bad address " + ip);
+    }
+    return sa;
+}
+
+}  // namespace
+
+Fd& Fd::operator=(Fd&& other) noexcept {
+    if (this != &other) {
+        Close();
+        m_fd = other.m_fd;
+        other.m_fd = -1;
+    }
+    return *this;
+}
+
+void Fd::Close() noexcept {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+ScriptedSession::ScriptedSession(Fd control, std::function<void(const std::string&)> record)
+    : m_control(std::move(control)), m_record(std::move(record)) {
+    // Replies go out at once: a reply sent in two pieces must not wait for the client's ACK.
+    int on = 1;
+    ::setsockopt(m_control.Get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
+void ScriptedSession::Send(const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n =
+            ::send(m_control.Get(), bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        if (n <= 0) {
+            throw std::runtime_error("scripted server: send failed");
+        }
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+std::string ScriptedSession::Read() {
+    for (;;) {
+        const std::size_t lf = m_buffer.find('\n');
+        if (lf != std::string::npos) {
+            std::string line = m_buffer.substr(0, lf);
+            m_buffer.erase(0, lf + 1);
+            if (!line.empty() && line.back() == '\r') {
+                line.pop_back();
+            }
+            m_record(line);
+            return line;
+        }
+        WaitReadable(m_control.Get(), "a command");
+        char chunk[4096];
+        const ssize_t n = ::recv(m_control.Get(), chunk, sizeof chunk, 0);
+        if (n <= 0) {
+            throw std::runtime_error("scripted server: client closed instead of sending a command");
+        }
+        m_buffer.append(chunk, static_cast<std::size_t>(n));
+    }
+}
+
+void ScriptedSession::Expect(const std::string& line) {
+    const std::string got = Read();
+    if (got != line) {
+        throw std::runtime_error("scripted server: expected \"" + line + "\", got \"" + got + "\"");
+    }
+}
+
+std::string ScriptedSession::ReadUntilClosed() {
+    std::string rest = m_buffer;
+    m_buffer.clear();
+    for (;;) {
+        WaitReadable(m_control.Get(), "the client's close");
+        char chunk[4096];
+        const ssize_t n = ::recv(m_control.Get(), chunk, sizeof chunk, 0);
+        if (n <= 0) {
+            return rest;
+        }
+        rest.append(chunk, static_cast<std::size_t>(n));
+    }
+}
+
+void ScriptedSession::Login(const std::string& user, const std::string& password) {
+    Reply("220 scripted server ready");
+    Expect("USER " + user);
+    Reply("331 password please");
+    Expect("PASS " + password);
+    Reply("230 logged in");
+    Expect("TYPE I");
+    Reply("200 binary");
+    Expect("SYST");
+    Reply("215 UNIX Type: L8");
+}
+
+Fd ScriptedSession::ConnectData(const std::string& portLine, const std::string& from) {
+    int a, b, c, d, p1, p2;
+    if (std::sscanf(portLine.c_str(), "PORT %d,%d,%d,%d,%d,%d", &a, &b, &c, &d, &p1, &p2) != 6) {
+        throw std::runtime_error("scripted server: not a PORT line: " + portLine);
+    }
+    Fd data(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in local = Address(from, 0);
+    sockaddr_in target = Address(std::to_string(a) + "." + std::to_string(b) + "." +
+                                     std::to_string(c) + "." + std::to_string(d),
+                                 p1 * 256 + p2);
+    if (data.Get() < 0 || ::bind(data.Get(), reinterpret_cast<sockaddr*>(&local), sizeof local) ||
+        ::connect(data.Get(), reinterpret_cast<sockaddr*>(&target), sizeof target)) {
+        throw std::runtime_error("scripted server: cannot connect back from " + from);
+    }
+    return data;
+}
+
+std::string ScriptedSession::ReceiveAll(const Fd& data) {
+    std::string received;
+    for (;;) {
+        WaitReadable(data.Get(), "data");
+        char chunk[65536];
+        const ssize_t n = ::recv(data.Get(), chunk, sizeof chunk, 0);
+        if (n <= 0) {
+            return received;
+        }
+        received.append(chunk, static_cast<std::size_t>(n));
+    }
+}
+
+std::string ScriptedSession::ReceiveSomeThenReset(Fd& data, std::size_t bytes) {
+    std::string received;
+    while (received.size() < bytes) {
+        WaitReadable(data.Get(), "data");
+        char chunk[4096];
+        const ssize_t n = ::recv(data.Get(), chunk, sizeof chunk, 0);
+        if (n <= 0) {
+            break;
+        }
+        received.append(chunk, static_cast<std::size_t>(n));
+    }
+    linger reset{1, 0};
+    ::setsockopt(data.Get(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    data.Close();
+    return received;
+}
+
+ScriptedFtpServer::ScriptedFtpServer(Script script) {
+    m_listener = Fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in sa = Address("127.0.0.1", 0);
+    socklen_t len = sizeof sa;
+    if (m_listener.Get() < 0 ||
+        ::bind(m_listener.Get(), reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
+        ::listen(m_listener.Get(), 4) != 0 ||
+        ::getsockname(m_listener.Get(), reinterpret_cast<sockaddr*>(&sa), &len) != 0) {
+        throw std::runtime_error("scripted server: cannot listen");
+    }
+    m_port = ntohs(sa.sin_port);
+    m_thread = std::thread([this, script = std::move(script)] {
+        try {
+            WaitReadable(m_listener.Get(), "the client's connection");
+            ScriptedSession session(Fd(::accept4(m_listener.Get(), nullptr, nullptr, SOCK_CLOEXEC)),
+                                    [this](const std::string& line) {
+                                        std::lock_guard lock(m_mutex);
+                                        m_commands.push_back(line);
+                                    });
+            script(session);
+        } catch (const std::exception& e) {
+            std::lock_guard lock(m_mutex);
+            m_error = e.what();
+        }
+    });
+}
+
+ScriptedFtpServer::~ScriptedFtpServer() {
+    Finish();
+}
+
+std::string ScriptedFtpServer::Finish() {
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+    std::lock_guard lock(m_mutex);
+    return m_error;
+}
+
+std::vector<std::string> ScriptedFtpServer::Commands() const {
+    std::lock_guard lock(m_mutex);
+    return m_commands;
+}
+
+}  // namespace orvanta::ftp::test

@@ -1,0 +1,113 @@
+#include "tests/support/PyFtpServer.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <stdexcept>
+#include <vector>
+
+#include "tests/support/Wait.h"
+
+extern char** environ;
+
+namespace orvanta::test {
+
+namespace {
+
+// Binds port 0, tells the parent the port on stdout once listening, then serves until killed.
+const char* const kScript = R"(
+import logging, sys
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+logging.basicConfig(level=logging.WARNING)
+home, user, password = sys.argv[1], sys.argv[2], sys.argv[3]
+authorizer = DummyAuthorizer()
+authorizer.add_user(user, password, home, perm="elradfmwMT")
+handler = FTPHandler
+handler.authorizer = authorizer
+handler.auth_failed_timeout = 0  # a refused login answers at once
+server = FTPServer(("127.0.0.1", 0), handler)
+print(server.socket.getsockname()[1], flush=True)
+server.serve_forever()
+)";
+
+// Debian's interpreter carries python3-pyftpdlib; a python3 earlier on PATH may not.
+std::string Interpreter() {
+    return ::access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3" : "python3";
+}
+
+}  // namespace
+
+PyFtpServer::PyFtpServer(const std::string& home, const std::string& user,
+                         const std::string& password) {
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) {
+        throw std::runtime_error("ftp server: cannot make pipe");
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    const std::string python = Interpreter();
+    std::vector<std::string> args = {python, "-c", kScript, home, user, password};
+    std::vector<char*> argv;
+    for (std::string& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    const int spawned =
+        ::posix_spawnp(&m_pid, python.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    if (spawned != 0) {
+        ::close(out[0]);
+        throw std::runtime_error("ftp server: cannot start " + python);
+    }
+
+    std::string text;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (text.find('\n') == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+        pollfd p{out[0], POLLIN, 0};
+        if (::poll(&p, 1, 100) > 0) {
+            char chunk[64];
+            const ssize_t n = ::read(out[0], chunk, sizeof chunk);
+            if (n <= 0) {
+                break;  // the interpreter ended before it listened
+            }
+            text.append(chunk, static_cast<std::size_t>(n));
+        }
+    }
+    ::close(out[0]);
+    m_port = text.find('\n') == std::string::npos ? 0 : std::atoi(text.c_str());
+    if (m_port <= 0) {
+        Stop();
+        throw std::runtime_error(
+            "ftp server: pyftpdlib did not start (is python3-pyftpdlib "
+            "installed?)");
+    }
+}
+
+PyFtpServer::~PyFtpServer() {
+    Stop();
+}
+
+void PyFtpServer::Stop() noexcept {
+    if (m_pid <= 0) {
+        return;
+    }
+    ::kill(m_pid, SIGTERM);
+    int status = 0;
+    if (!WaitUntil([&] { return ::waitpid(m_pid, &status, WNOHANG) == m_pid; },
+                   std::chrono::seconds(5))) {
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, &status, 0);
+    }
+    m_pid = -1;
+}
+
+}  // namespace orvanta::test
