@@ -1,5 +1,9 @@
 #include "ftp/FtpClient.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 #include <algorithm>
 #include <initializer_list>
 
@@ -50,6 +54,10 @@ net::Socket AwaitDataConnection(net::Socket& listener, net::Ipv4 serverAddress,
             // Only the FTP server may fetch the file; anyone else who connects first is turned
             // away and the wait goes on.
             if (from == serverAddress) {
+                // Every send is a whole piece; holding one back until the previous is
+                // acknowledged (Nagle) would only slow the transfer.
+                int nodelay = 1;
+                ::setsockopt(connection.Fd(), IPPROTO_TCP, TCP_NODELAY, &nodelay, sizeof nodelay);
                 return connection;
             }
             connection.Close();
