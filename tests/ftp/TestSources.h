@@ -27,6 +27,25 @@ private:
     std::size_t m_at = 0;
 };
 
+// A source of any size whose bytes are all zero, held nowhere.
+class ZeroSource : public UploadSource {
+public:
+    explicit ZeroSource(std::int64_t size) : m_size(size) {}
+    std::int64_t Size() override { return m_size; }
+    void Rewind() override { m_at = 0; }
+    std::size_t Read(char* buffer, std::size_t size) override {
+        const auto n = static_cast<std::size_t>(
+            std::min<std::int64_t>(static_cast<std::int64_t>(size), m_size - m_at));
+        std::memset(buffer, 0, n);
+        m_at += static_cast<std::int64_t>(n);
+        return n;
+    }
+
+private:
+    std::int64_t m_size;
+    std::int64_t m_at = 0;
+};
+
 // Bytes that differ from offset to offset, so a piece sent twice or out of order shows.
 inline std::string Pattern(std::size_t size) {
     std::string bytes(size, '\0');
