@@ -22,8 +22,8 @@ protected:
         ASSERT_NE(::mkdtemp(pattern), nullptr);
         m_dir = pattern;
         fs::create_directories(m_dir / "media");
-        // Paths of the registry are taken relative to the current folder; on this system a "/"
-        // does not end a file's directory part, so the files are named relative to it.
+        // A "/" does not separate the name part, so the current files are named relative to the
+        // current folder, which relative paths are taken from.
         m_previousDir = fs::current_path();
         fs::current_path(m_dir / "media");
     }
