@@ -23,11 +23,17 @@ void QtDesktopEffects::RestoreWindowTitled(const std::string& title) {
     }
 }
 
-void QtDesktopEffects::SetNormalPriority() { ::setpriority(PRIO_PROCESS, 0, 0); }
+void QtDesktopEffects::SetNormalPriority() {
+    ::setpriority(PRIO_PROCESS, 0, 0);
+}
 
-void QtDesktopEffects::MovePointerX(int x) { QCursor::setPos(x, QCursor::pos().y()); }
+void QtDesktopEffects::MovePointerX(int x) {
+    QCursor::setPos(x, QCursor::pos().y());
+}
 
-void QtDesktopEffects::MovePointer(int x, int y) { QCursor::setPos(x, y); }
+void QtDesktopEffects::MovePointer(int x, int y) {
+    QCursor::setPos(x, y);
+}
 
 void QtDesktopEffects::FlashApplication(int milliseconds) {
     if (QWidget* window = QApplication::activeWindow()) {
