@@ -15,17 +15,8 @@
 namespace orvanta::app {
 namespace {
 
-QApplication& Application() {
-    static int argc = 1;
-    static char name[] = "app_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication application(argc, argv);
-    return application;
-}
-
 class WindowSetTest : public ::testing::Test {
 protected:
-    void SetUp() override { Application(); }
     test::RecordingNotices m_notices;
     test::RecordingEffects m_effects;
 };
