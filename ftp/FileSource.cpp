@@ -34,7 +34,11 @@ std::string SystemErrorText(int error) {
 std::string FullPath(const std::string& path) {
     namespace fs = std::filesystem;
     std::error_code error;
-    fs::path full = path.empty() ? fs::current_path(error) : fs::absolute(path, error);
+    // An empty path expands to nothing: the operator reads an empty name between the quotes.
+    if (path.empty()) {
+        return path;
+    }
+    fs::path full = fs::absolute(path, error);
     if (error) {
         return path;
     }

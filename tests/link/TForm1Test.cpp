@@ -127,7 +127,7 @@ TEST_F(TForm1Test, playerCommandsAreSentByteForByte) {
         "@FULLSCREEN:<USERID>COMANDO FULLSCREEN</USERID>\r\n"
         "@NOFULLSCREEN:<USERID>COMANDO FULLSCREEN</USERID>\r\n"
         "@RENDERFILE:<FILE>clip one.mp4</FILE>\r\n"
-        "@RENDERFILE:<FILE>/media/clip.mp4</FILE>\r\n"
+        "@RENDERFILE:<FILE>clip.mp4</FILE>\r\n"
         "@RENDERFILE:<FILE>clip.mp4</FILE>\r\n";
     EXPECT_EQ(SentAfterGreeting(expected.size()), expected);
 }
