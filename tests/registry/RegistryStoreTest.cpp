@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "registry/ExecutableFolder.h"
@@ -381,12 +380,8 @@ TEST_F(RegistryStoreTest, currentFilePlayFollowsTheCurrentRow) {
 }
 
 TEST(ExecutableFolderTest, isTheFolderOfTheRunningProgramWithItsSeparator) {
-    const char* build = std::getenv("ORVANTA_BUILD_DIR");
-    if (!build) {
-        GTEST_SKIP() << "run through CTest";
-    }
     const std::string expected =
-        std::filesystem::canonical(std::filesystem::path(build) / "tests").string() + "/";
+        std::filesystem::canonical(ORVANTA_TEST_PROGRAM_DIR).string() + "/";
     EXPECT_EQ(ExecutableFolder(), expected);
 }
 
