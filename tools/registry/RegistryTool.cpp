@@ -1,0 +1,301 @@
+#include "tools/registry/RegistryTool.h"
+
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "registry/Schema.h"
+
+namespace orvanta::tools {
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: orvanta-registry create PATH\n"
+    "       orvanta-registry add PATH --group G --ip A --port N --file F [--inactive]\n"
+    "       orvanta-registry list PATH [--group G]\n";
+
+constexpr int kDone = 0;
+constexpr int kFailed = 1;
+constexpr int kBadInput = 2;
+
+bool AllDigits(const std::string& text) {
+    if (text.empty()) {
+        return false;
+    }
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Options after the path: "--name value" pairs and the flags given.
+struct Options {
+    std::map<std::string, std::string> values;
+    std::set<std::string> flags;
+};
+
+// Parses the options a command allows; writes the complaint and returns false on anything else.
+bool ParseOptions(const std::vector<std::string>& args, std::size_t from,
+                  const std::set<std::string>& valued, const std::set<std::string>& flags,
+                  Options& options, std::ostream& err) {
+    for (std::size_t i = from; i < args.size(); ++i) {
+        const std::string& name = args[i];
+        if (flags.count(name)) {
+            options.flags.insert(name);
+        } else if (valued.count(name)) {
+            if (i + 1 >= args.size()) {
+                err << "orvanta-registry: " << name << " needs a value\n";
+                return false;
+            }
+            if (options.values.count(name)) {
+                err << "orvanta-registry: " << name << " given twice\n";
+                return false;
+            }
+            options.values[name] = args[++i];
+        } else {
+            err << "orvanta-registry: unknown option '" << name << "'\n";
+            return false;
+        }
+    }
+    return true;
+}
+
+// An open registry file, closed on scope exit.
+class Registry {
+public:
+    ~Registry() { sqlite3_close(m_db); }
+    // Opens an existing file; never creates one.
+    bool Open(const std::string& path, std::ostream& err) {
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(path, ec)) {
+            err << "orvanta-registry: no registry file at " << path << "\n";
+            return false;
+        }
+        if (sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+            return Fail(path, err);
+        }
+        sqlite3_busy_timeout(m_db, 2000);
+        return true;
+    }
+    bool Create(const std::string& path, std::ostream& err) {
+        if (sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                            nullptr) != SQLITE_OK) {
+            return Fail(path, err);
+        }
+        return true;
+    }
+    bool Fail(const std::string& path, std::ostream& err) {
+        err << "orvanta-registry: " << path << ": "
+            << (m_db ? sqlite3_errmsg(m_db) : "out of memory") << "\n";
+        return false;
+    }
+    sqlite3* Handle() const { return m_db; }
+
+private:
+    sqlite3* m_db = nullptr;
+};
+
+// A prepared statement, finalized on scope exit.
+struct Statement {
+    sqlite3_stmt* stmt = nullptr;
+    ~Statement() { sqlite3_finalize(stmt); }
+};
+
+int Create(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.size() != 2) {
+        err << kUsage;
+        return kBadInput;
+    }
+    const std::string& path = args[1];
+    std::error_code ec;
+    if (std::filesystem::exists(std::filesystem::symlink_status(path, ec))) {
+        err << "orvanta-registry: " << path << " already exists; it is left as it is\n";
+        return kFailed;
+    }
+    bool made = false;
+    {
+        Registry registry;
+        if (registry.Create(path, err)) {
+            char* error = nullptr;
+            if (sqlite3_exec(registry.Handle(), registry::kManagerTableSchema, nullptr, nullptr,
+                             &error) == SQLITE_OK) {
+                made = true;
+            } else {
+                err << "orvanta-registry: " << path << ": " << (error ? error : "?") << "\n";
+            }
+            sqlite3_free(error);
+        }
+    }
+    if (!made) {
+        std::filesystem::remove(path, ec);
+        return kFailed;
+    }
+    out << "created registry " << path << "\n";
+    return kDone;
+}
+
+int Add(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    Options options;
+    if (args.size() < 2 || args[1].rfind("--", 0) == 0 ||
+        !ParseOptions(args, 2, {"--group", "--ip", "--port", "--file"}, {"--inactive"}, options,
+                      err)) {
+        err << kUsage;
+        return kBadInput;
+    }
+    for (const char* required : {"--group", "--ip", "--port", "--file"}) {
+        if (!options.values.count(required)) {
+            err << "orvanta-registry: add needs " << required << "\n" << kUsage;
+            return kBadInput;
+        }
+    }
+    const std::optional<std::string> address = ParseAddress(options.values["--ip"]);
+    if (!address) {
+        err << "orvanta-registry: '" << options.values["--ip"]
+            << "' is not an IPv4 address (four numbers 0 to 255 joined by dots)\n";
+        return kBadInput;
+    }
+    const std::optional<int> port = ParsePort(options.values["--port"]);
+    if (!port) {
+        err << "orvanta-registry: '" << options.values["--port"]
+            << "' is not a port (a whole number from 1 to 65534)\n";
+        return kBadInput;
+    }
+    // The manager uploads the file from this machine, from wherever it is started.
+    const std::string& file = options.values["--file"];
+    std::error_code ec;
+    if (file.empty() || !std::filesystem::is_regular_file(file, ec)) {
+        err << "orvanta-registry: no file to play at '" << file << "'\n";
+        return kBadInput;
+    }
+    const std::string absolute = std::filesystem::absolute(file, ec).lexically_normal().string();
+
+    Registry registry;
+    if (!registry.Open(args[1], err)) {
+        return kFailed;
+    }
+    Statement insert;
+    if (sqlite3_prepare_v2(registry.Handle(),
+                           "INSERT INTO manager (attivo, manager_list_name, player_ip, "
+                           "player_port, player_file_play) VALUES (?, ?, ?, ?, ?)",
+                           -1, &insert.stmt, nullptr) != SQLITE_OK) {
+        registry.Fail(args[1], err);
+        return kFailed;
+    }
+    const std::string& group = options.values["--group"];
+    sqlite3_bind_int(insert.stmt, 1, options.flags.count("--inactive") ? 0 : 1);
+    sqlite3_bind_text(insert.stmt, 2, group.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(insert.stmt, 3, address->c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int(insert.stmt, 4, *port);
+    sqlite3_bind_text(insert.stmt, 5, absolute.c_str(), -1, SQLITE_TRANSIENT);
+    if (sqlite3_step(insert.stmt) != SQLITE_DONE) {
+        registry.Fail(args[1], err);
+        return kFailed;
+    }
+    out << "added player " << sqlite3_last_insert_rowid(registry.Handle()) << " to group '" << group
+        << "': " << *address << ":" << *port
+        << (options.flags.count("--inactive") ? " (inactive)" : "") << "\n";
+    return kDone;
+}
+
+int List(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    Options options;
+    if (args.size() < 2 || args[1].rfind("--", 0) == 0 ||
+        !ParseOptions(args, 2, {"--group"}, {}, options, err)) {
+        err << kUsage;
+        return kBadInput;
+    }
+    Registry registry;
+    if (!registry.Open(args[1], err)) {
+        return kFailed;
+    }
+    const bool filtered = options.values.count("--group") > 0;
+    const std::string sql = std::string(
+                                "SELECT id, attivo, manager_list_name, player_ip, player_port, "
+                                "player_file_play FROM manager") +
+                            (filtered ? " WHERE manager_list_name = ?" : "") + " ORDER BY id";
+    Statement select;
+    if (sqlite3_prepare_v2(registry.Handle(), sql.c_str(), -1, &select.stmt, nullptr) !=
+        SQLITE_OK) {
+        registry.Fail(args[1], err);
+        return kFailed;
+    }
+    if (filtered) {
+        sqlite3_bind_text(select.stmt, 1, options.values["--group"].c_str(), -1, SQLITE_TRANSIENT);
+    }
+    out << "id\tattivo\tgroup\tip\tport\tfile\n";
+    int rc;
+    while ((rc = sqlite3_step(select.stmt)) == SQLITE_ROW) {
+        for (int i = 0; i < 6; ++i) {
+            const auto* text = sqlite3_column_text(select.stmt, i);
+            out << (i ? "\t" : "") << (text ? reinterpret_cast<const char*>(text) : "");
+        }
+        out << "\n";
+    }
+    if (rc != SQLITE_DONE) {
+        registry.Fail(args[1], err);
+        return kFailed;
+    }
+    return kDone;
+}
+
+}  // namespace
+
+std::optional<std::string> ParseAddress(const std::string& text) {
+    std::string normal;
+    std::size_t start = 0;
+    for (int part = 0; part < 4; ++part) {
+        const std::size_t dot = text.find('.', start);
+        const bool last = part == 3;
+        if (last != (dot == std::string::npos)) {
+            return std::nullopt;
+        }
+        const std::string number = text.substr(start, last ? std::string::npos : dot - start);
+        if (!AllDigits(number) || number.size() > 3 || std::stoi(number) > 255) {
+            return std::nullopt;
+        }
+        normal += (part ? "." : "") + std::to_string(std::stoi(number));
+        start = dot + 1;
+    }
+    return normal;
+}
+
+std::optional<int> ParsePort(const std::string& text) {
+    if (!AllDigits(text) || text.size() > 5) {
+        return std::nullopt;
+    }
+    const int port = std::stoi(text);
+    if (port < 1 || port > 65534) {
+        return std::nullopt;
+    }
+    return port;
+}
+
+int RunRegistryTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.empty()) {
+        err << kUsage;
+        return kBadInput;
+    }
+    const std::string& command = args[0];
+    if (command == "create") {
+        return Create(args, out, err);
+    }
+    if (command == "add") {
+        return Add(args, out, err);
+    }
+    if (command == "list") {
+        return List(args, out, err);
+    }
+    if (command == "--help" || command == "-h" || command == "help") {
+        out << kUsage;
+        return kDone;
+    }
+    err << "orvanta-registry: unknown command '" << command << "'\n" << kUsage;
+    return kBadInput;
+}
+
+}  // namespace orvanta::tools

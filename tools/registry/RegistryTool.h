@@ -1,0 +1,24 @@
+#pragma once
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace orvanta::tools {
+
+// The registry tool for operators and scripts, since the manager never creates its database:
+//   create PATH
+//   add PATH --group G --ip A --port N --file F [--inactive]
+//   list PATH [--group G]
+// Returns the exit status: 0 done, 1 the registry could not be made or changed, 2 bad input.
+int RunRegistryTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// An IPv4 address as four decimal numbers 0..255 joined by dots, written back without
+// leading zeros; nothing for anything else.
+std::optional<std::string> ParseAddress(const std::string& text);
+
+// A control port: a whole number from 1 to 65534 (its FTP port, one above, must exist too).
+std::optional<int> ParsePort(const std::string& text);
+
+}  // namespace orvanta::tools
