@@ -1,5 +1,7 @@
 #include "registry/widgets/PlayerGrid.h"
 
+#include <algorithm>
+
 #include <QEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -54,8 +56,14 @@ PlayerGrid::PlayerGrid(Notices& notices, QWidget* parent)
         new CornerCell([this] { RunGuarded(m_notices, [this] { OpenColumnChooser(); }); }, this);
 
     connect(m_titles, &PlayerGridHeader::TitleClicked, this, &PlayerGrid::TitleClicked);
-    connect(m_titles, &QHeaderView::sectionResized, this, &PlayerGrid::FitIfShown);
-    connect(m_titles, &QHeaderView::sectionCountChanged, this, &PlayerGrid::FitIfShown);
+    connect(m_titles, &QHeaderView::sectionResized, this, [this](int column, int, int newSize) {
+        RecordColumn(column, newSize);
+        FitIfShown();
+    });
+    connect(m_titles, &QHeaderView::sectionCountChanged, this, [this] {
+        RestoreColumns();
+        FitIfShown();
+    });
     connect(m_titles, &PlayerGridHeader::ButtonReleased, this, &PlayerGrid::FitIfShown);
     connect(m_titles, &QHeaderView::sectionDoubleClicked, this, &PlayerGrid::GridDoubleClicked);
     connect(indicator, &QHeaderView::sectionDoubleClicked, this, &PlayerGrid::GridDoubleClicked);
@@ -65,14 +73,51 @@ const SortMarker& PlayerGrid::Marker() const {
     return m_titles->Marker();
 }
 
-void PlayerGrid::SetDesignWidths(const std::vector<int>& widths) {
-    m_fitting = true;  // no fit between two columns
-    for (int column = 0; column < static_cast<int>(widths.size()) && column < m_titles->count();
-         ++column) {
-        m_titles->resizeSection(column, widths[column] + GridLine());
-    }
-    m_fitting = false;
+void PlayerGrid::setModel(QAbstractItemModel* model) {
+    QTableView::setModel(model);
+    RestoreColumns();
     FitIfShown();
+}
+
+void PlayerGrid::SetDesignWidths(const std::vector<int>& widths) {
+    m_columns.assign(widths.size(), ColumnState{0, false});
+    for (std::size_t column = 0; column < widths.size(); ++column) {
+        m_columns[column] = {widths[column], m_titles->isSectionHidden(static_cast<int>(column))};
+    }
+    RestoreColumns();
+    FitIfShown();
+}
+
+void PlayerGrid::RecordColumn(int column, int newSize) {
+    // Sections the header has just made anew carry its defaults, not the grid's columns.
+    if (m_restoring || m_titles->count() != m_sectionCount || column < 0 ||
+        column >= static_cast<int>(m_columns.size())) {
+        return;
+    }
+    // Hiding a section shrinks it to 0 first; its width is kept for when it shows again.
+    if (newSize == 0 || m_titles->isSectionHidden(column)) {
+        m_columns[column].hidden = true;
+    } else {
+        m_columns[column] = {newSize - GridLine(), false};
+    }
+}
+
+void PlayerGrid::RestoreColumns() {
+    if (m_restoring) {
+        return;
+    }
+    m_restoring = true;
+    m_fitting = true;  // no fit between two columns
+    const int count = std::min(static_cast<int>(m_columns.size()), m_titles->count());
+    for (int column = 0; column < count; ++column) {
+        const ColumnState state = m_columns[column];
+        m_titles->setSectionHidden(column, false);
+        m_titles->resizeSection(column, state.width + GridLine());
+        m_titles->setSectionHidden(column, state.hidden);
+    }
+    m_sectionCount = m_titles->count();
+    m_fitting = false;
+    m_restoring = false;
 }
 
 int PlayerGrid::ColumnContentWidth(int column) const {
@@ -83,12 +128,16 @@ void PlayerGrid::FitColumns() {
     if (m_fitting) {
         return;
     }
+    if (m_titles->count() != m_sectionCount) {
+        RestoreColumns();  // the model brought new sections: give them the grid's columns
+    }
     m_fitting = true;
     std::vector<int> columns;
     std::vector<int> widths;
     for (int visual = 0; visual < m_titles->count(); ++visual) {
         const int column = m_titles->logicalIndex(visual);
-        if (!m_titles->isSectionHidden(column)) {
+        // A section of size 0 is being hidden (the header shrinks it before marking it).
+        if (!m_titles->isSectionHidden(column) && m_titles->sectionSize(column) > 0) {
             columns.push_back(column);
             widths.push_back(ColumnContentWidth(column));
         }

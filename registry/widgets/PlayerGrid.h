@@ -37,6 +37,10 @@ public:
 
     explicit PlayerGrid(Notices& notices, QWidget* parent = nullptr);
 
+    // The columns keep their widths and visibility when the model is replaced or reset, even
+    // through a reset to no columns at all (a closed query): they belong to the grid.
+    void setModel(QAbstractItemModel* model) override;
+
     // Design widths per logical column (without grid lines); the fit scales them afterwards.
     void SetDesignWidths(const std::vector<int>& widths);
     // A column's width without its grid line.
@@ -80,15 +84,25 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    struct ColumnState {
+        int width;  // without the grid line
+        bool hidden;
+    };
+
     int GridLine() const { return showGrid() ? 1 : 0; }
     void FitIfShown();
     void PaintFrame();
+    void RecordColumn(int column, int newSize);
+    void RestoreColumns();
 
     Notices& m_notices;
     PlayerGridHeader* m_titles;
     CornerCell* m_corner;
     ChooserRunner m_runChooser;
+    std::vector<ColumnState> m_columns;
+    int m_sectionCount = 0;  // the header's section count when the columns were last restored
     bool m_fitting = false;
+    bool m_restoring = false;
     bool m_hovered = false;
 };
 

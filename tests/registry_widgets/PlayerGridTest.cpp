@@ -5,6 +5,7 @@
 #include <numeric>
 #include <vector>
 
+#include <QAbstractTableModel>
 #include <QApplication>
 #include <QEnterEvent>
 #include <QListWidget>
@@ -60,7 +61,7 @@ protected:
     }
     int SumOfVisibleColumns() const {
         int sum = 0;
-        for (int column = 0; column < m_model->columnCount(); ++column) {
+        for (int column = 0; column < m_grid.model()->columnCount(); ++column) {
             if (!m_grid.isColumnHidden(column)) {
                 sum += m_grid.columnWidth(column);
             }
@@ -193,6 +194,56 @@ TEST_F(PlayerGridTest, visibleColumnsFillTheWidthAtEverySize) {
     QCoreApplication::processEvents();
     EXPECT_EQ(SumOfVisibleColumns(), m_grid.viewport()->width());
     EXPECT_FALSE(m_grid.horizontalScrollBar()->isVisible());
+}
+
+// A query model that can be closed (no columns) and reopened, as a re-query does.
+class ReopenedModel : public QAbstractTableModel {
+public:
+    int rowCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : m_rows;
+    }
+    int columnCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : m_columns;
+    }
+    QVariant data(const QModelIndex&, int) const override { return {}; }
+    void Reopen(int rows, int columns) {
+        beginResetModel();
+        m_rows = rows;
+        m_columns = columns;
+        endResetModel();
+    }
+
+private:
+    int m_rows = 3;
+    int m_columns = 7;
+};
+
+TEST_F(PlayerGridTest, columnsKeepTheirWidthsAndVisibilityThroughClosedAndNewModels) {
+    m_grid.resize(600, 420);  // tall enough for every model here: no scroll bar comes and goes
+    ReopenedModel query;
+    m_grid.setModel(&query);
+    m_grid.setColumnHidden(2, true);
+    m_grid.setColumnWidth(6, 150);  // as a drag would; the fit rescales the rest
+    QCoreApplication::processEvents();
+    std::vector<int> widths;
+    for (int column = 0; column < 7; ++column) {
+        widths.push_back(m_grid.columnWidth(column));
+    }
+    const auto expectSameColumns = [&](const char* step) {
+        QCoreApplication::processEvents();
+        for (int column = 0; column < 7; ++column) {
+            EXPECT_EQ(m_grid.columnWidth(column), widths[column]) << step << " " << column;
+        }
+        EXPECT_TRUE(m_grid.isColumnHidden(2)) << step;
+        EXPECT_EQ(SumOfVisibleColumns(), m_grid.viewport()->width()) << step;
+    };
+    query.Reopen(10, 7);
+    expectSameColumns("reset");
+    query.Reopen(0, 0);  // closed
+    query.Reopen(4, 7);
+    expectSameColumns("reopened");
+    m_grid.setModel(m_model.get());
+    expectSameColumns("other model");
 }
 
 TEST_F(PlayerGridTest, titleClicksMoveAndTurnTheMarkerByTheirOwnRule) {
