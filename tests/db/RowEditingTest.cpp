@@ -299,6 +299,44 @@ TEST_F(RowEditingTest, readBackFindingNoRowFailsWithError312) {
     EXPECT_EQ(m_afterPosts, 0);
 }
 
+TEST_F(RowEditingTest, newRowWithNothingSetInsertsNullIntoTheFirstColumnThatTakesIt) {
+    OpenGroup("Sala");
+    m_qfiles.Append();
+    m_qfiles.Post();
+    EXPECT_EQ(TracedTexts(), (std::vector<std::string>{"INSERT INTO manager (attivo) VALUES (NULL)",
+                                                       "SELECT @@IDENTITY AS id"}));
+    EXPECT_EQ(Stored("id"), (std::vector<std::string>{"1"}));
+}
+
+TEST_F(RowEditingTest, insertionTheDatabaseIgnoresFailsWithError400) {
+    test::ExecSql(
+        m_file, "CREATE TRIGGER refuse BEFORE INSERT ON manager BEGIN SELECT RAISE(IGNORE); END;");
+    OpenGroup("Sala");
+    m_qfiles.Append();
+    m_qfiles.FieldByName("player_ip").SetAsString("10.0.0.1");
+    EXPECT_EQ(FailureText([&] { m_qfiles.Post(); }),
+              "[AnyDAC][DApt]-400. Insert command inserted [0] instead of [1] record.\r\n"
+              "Possible reasons: update table does not have PK or row identifier,\r\n"
+              "record has been changed/deleted by another user.");
+    EXPECT_EQ(m_qfiles.State(), DatasetState::Insert);
+}
+
+TEST_F(RowEditingTest, postingWhileTheResultIsOnlyPartlyFetched) {
+    AddPlayers("Sala", 120);
+    OpenGroup("Sala");
+    ASSERT_FALSE(m_qfiles.AllFetched());
+    m_qfiles.Edit();
+    m_qfiles.FieldByName("player_port").SetAsInteger(9000);
+    m_qfiles.Post();
+    m_qfiles.MoveTo(119);
+    m_qfiles.Delete();
+    EXPECT_EQ(m_qfiles.FetchedRowCount(), 119u);
+    EXPECT_EQ(test::ColumnTexts(m_file, "select count(*) from manager where player_port = 9000"),
+              (std::vector<std::string>{"1"}));
+    EXPECT_EQ(test::ColumnTexts(m_file, "select count(*) from manager"),
+              (std::vector<std::string>{"119"}));
+}
+
 TEST_F(RowEditingTest, postedRowsLeaveTheKeptCountAsItWas) {
     AddPlayers("Sala", 2);
     OpenGroup("Sala");
