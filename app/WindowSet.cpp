@@ -8,12 +8,12 @@ namespace orvanta::app {
 
 WindowSet::WindowSet(Notices& notices, DesktopEffects& effects,
                      std::function<std::string()> executableFolder) {
-    (void)executableFolder;
-    m_formMainManager = std::make_unique<registry::ui::TFormMainManager>();
+    m_formMainManager = std::make_unique<registry::ui::TFormMainManager>(
+        registry::ui::TFormMainManager::Environment{notices, effects, std::move(executableFolder)});
     m_formManager = std::make_unique<TForm_manager>();
     // Nothing uses the start-up link; it polls a channel that never opens.
-    m_form1 = std::make_unique<link::TForm1>(
-        link::LinkEnvironment{notices, effects, [] { return std::string(); }});
+    m_form1 = std::make_unique<link::TForm1>(link::LinkEnvironment{
+        notices, effects, [this] { return m_formMainManager->CurrentFilePlay(); }});
 }
 
 WindowSet::~WindowSet() {
