@@ -8,6 +8,8 @@
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     application.setApplicationName(QString::fromLocal8Bit(orvanta::kApplicationTitle));
+    // Menus open with a slide where the desktop animates them.
+    QApplication::setEffectEnabled(Qt::UI_AnimateMenu);
 
     orvanta::app::QtNotices notices;
     orvanta::app::QtDesktopEffects effects;
