@@ -6,6 +6,7 @@
 
 #include "core/Failure.h"
 #include "ftp/FtpClient.h"
+#include "tests/support/FailureOf.h"
 
 namespace orvanta::ftp::test {
 
@@ -58,12 +59,8 @@ inline std::string Pattern(std::size_t size) {
 // The message of the failure the call raises, or "succeeded".
 template <class Call>
 std::string FailureOf(Call&& call) {
-    try {
-        call();
-    } catch (const Failure& e) {
-        return e.what();
-    }
-    return "succeeded";
+    const std::string failure = orvanta::test::FailureOf(call);
+    return failure.empty() ? "succeeded" : failure;
 }
 
 }  // namespace orvanta::ftp::test

@@ -4,6 +4,7 @@
 
 #include "core/Failure.h"
 #include "link/ControlChannel.h"
+#include "tests/support/FailureOf.h"
 #include "tests/support/LoopbackPeer.h"
 #include "tests/support/Wait.h"
 
@@ -12,16 +13,7 @@ namespace {
 
 using State = ControlChannel::State;
 
-// The failure text an operation raises; empty when it succeeds.
-template <typename F>
-std::string FailureOf(F&& operation) {
-    try {
-        operation();
-    } catch (const Failure& e) {
-        return e.what();
-    }
-    return {};
-}
+using orvanta::test::FailureOf;
 
 class ControlChannelTest : public ::testing::Test {
 protected:

@@ -13,7 +13,9 @@
 #include "core/Notices.h"
 #include "link/ChatWindow.h"
 #include "link/TForm1.h"
+#include "tests/support/FailureOf.h"
 #include "tests/support/LoopbackPeer.h"
+#include "tests/support/RecordingDoubles.h"
 #include "tests/support/Wait.h"
 
 namespace orvanta::link::test {
@@ -24,31 +26,8 @@ using orvanta::test::WaitUntil;
 // Timers need an application object; one lives for the whole test program.
 QCoreApplication& Application();
 
-class RecordingNotices : public Notices {
-public:
-    void ShowError(const std::string& text) override { errors.push_back(text); }
-    void ShowMessage(const std::string& text) override { messages.push_back(text); }
-    void ShowWarning(const std::string& text) override { warnings.push_back(text); }
-    bool AskYesNo(const std::string&) override { return true; }
-
-    std::vector<std::string> errors, messages, warnings;
-};
-
-class RecordingEffects : public DesktopEffects {
-public:
-    void RestoreWindowTitled(const std::string& title) override {
-        calls.push_back("RestoreWindowTitled " + title);
-    }
-    void SetNormalPriority() override { calls.push_back("SetNormalPriority"); }
-    void UnblockInput() override { calls.push_back("UnblockInput"); }
-    void MovePointerX(int x) override { calls.push_back("MovePointerX " + std::to_string(x)); }
-    void MovePointer(int x, int y) override {
-        calls.push_back("MovePointer " + std::to_string(x) + " " + std::to_string(y));
-    }
-    void FlashApplication(int ms) override { calls.push_back("Flash " + std::to_string(ms)); }
-
-    std::vector<std::string> calls;
-};
+using orvanta::test::RecordingEffects;
+using orvanta::test::RecordingNotices;
 
 class FakeChatWindow : public ChatWindow {
 public:
@@ -70,16 +49,7 @@ private:
     std::string m_caption;
 };
 
-// The failure text an operation raises; empty when it succeeds.
-template <typename F>
-std::string FailureOf(F&& operation) {
-    try {
-        operation();
-    } catch (const Failure& e) {
-        return e.what();
-    }
-    return {};
-}
+using orvanta::test::FailureOf;
 
 // A link with recording doubles, a settable current file and chat-window list, and a loopback
 // player to connect to.
