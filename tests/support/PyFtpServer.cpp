@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 #include <stdexcept>
 #include <vector>
 
@@ -19,20 +20,26 @@ namespace orvanta::test {
 
 namespace {
 
-// Binds port 0, tells the parent the port on stdout once listening, then serves until killed.
+// Binds the port, tells the parent the port on stdout once listening, then serves until
+// killed. Each command line received is appended to the log file before it is handled.
 const char* const kScript = R"(
 import logging, sys
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
 logging.basicConfig(level=logging.WARNING)
-home, user, password = sys.argv[1], sys.argv[2], sys.argv[3]
+home, user, password, port, log = sys.argv[1:6]
 authorizer = DummyAuthorizer()
 authorizer.add_user(user, password, home, perm="elradfmwMT")
-handler = FTPHandler
+class Recording(FTPHandler):
+    def pre_process_command(self, line, cmd, arg):
+        with open(log, "a", encoding="latin-1", errors="replace") as out:
+            out.write(line + "\n")
+        super().pre_process_command(line, cmd, arg)
+handler = Recording
 handler.authorizer = authorizer
 handler.auth_failed_timeout = 0  # a refused login answers at once
-server = FTPServer(("127.0.0.1", 0), handler)
+server = FTPServer(("127.0.0.1", int(port)), handler)
 print(server.socket.getsockname()[1], flush=True)
 server.serve_forever()
 )";
@@ -45,16 +52,25 @@ std::string Interpreter() {
 }  // namespace
 
 PyFtpServer::PyFtpServer(const std::string& home, const std::string& user,
-                         const std::string& password) {
+                         const std::string& password, int port) {
+    char logPattern[] = "/tmp/pyftp-commands-XXXXXX";
+    const int logFd = ::mkstemp(logPattern);
+    if (logFd < 0) {
+        throw std::runtime_error("ftp server: cannot make the command log");
+    }
+    ::close(logFd);
+    m_commandLog = logPattern;
     int out[2];
     if (::pipe2(out, O_CLOEXEC) != 0) {
+        Stop();
         throw std::runtime_error("ftp server: cannot make pipe");
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     const std::string python = Interpreter();
-    std::vector<std::string> args = {python, "-c", kScript, home, user, password};
+    std::vector<std::string> args = {
+        python, "-c", kScript, home, user, password, std::to_string(port), m_commandLog};
     std::vector<char*> argv;
     for (std::string& a : args) {
         argv.push_back(a.data());
@@ -66,6 +82,7 @@ PyFtpServer::PyFtpServer(const std::string& home, const std::string& user,
     ::close(out[1]);
     if (spawned != 0) {
         ::close(out[0]);
+        Stop();
         throw std::runtime_error("ftp server: cannot start " + python);
     }
 
@@ -87,9 +104,18 @@ PyFtpServer::PyFtpServer(const std::string& home, const std::string& user,
     if (m_port <= 0) {
         Stop();
         throw std::runtime_error(
-            "ftp server: pyftpdlib did not start (is python3-pyftpdlib "
-            "installed?)");
+            "ftp server: pyftpdlib did not start (is python3-pyftpdlib installed, is the port "
+            "free?)");
     }
+}
+
+std::vector<std::string> PyFtpServer::Commands() const {
+    std::ifstream in(m_commandLog);
+    std::vector<std::string> commands;
+    for (std::string line; std::getline(in, line);) {
+        commands.push_back(line);
+    }
+    return commands;
 }
 
 PyFtpServer::~PyFtpServer() {
@@ -97,17 +123,21 @@ PyFtpServer::~PyFtpServer() {
 }
 
 void PyFtpServer::Stop() noexcept {
-    if (m_pid <= 0) {
-        return;
+    if (m_pid > 0) {
+        ::kill(m_pid, SIGTERM);
+        int status = 0;
+        if (!WaitUntil([&] { return ::waitpid(m_pid, &status, WNOHANG) == m_pid; },
+                       std::chrono::seconds(5))) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, &status, 0);
+        }
+        m_pid = -1;
     }
-    ::kill(m_pid, SIGTERM);
-    int status = 0;
-    if (!WaitUntil([&] { return ::waitpid(m_pid, &status, WNOHANG) == m_pid; },
-                   std::chrono::seconds(5))) {
-        ::kill(m_pid, SIGKILL);
-        ::waitpid(m_pid, &status, 0);
+    // Only once the server is gone, so it cannot create the log again.
+    if (!m_commandLog.empty()) {
+        ::unlink(m_commandLog.c_str());
+        m_commandLog.clear();
     }
-    m_pid = -1;
 }
 
 }  // namespace orvanta::test

@@ -1,16 +1,20 @@
 #pragma once
 
 #include <sys/types.h>
+
 #include <string>
+#include <vector>
 
 namespace orvanta::test {
 
-// A real FTP server (pyftpdlib) on 127.0.0.1 with a port of the system's choosing, one user
-// with full rights over the home folder. It accepts connections once the constructor has
-// returned; the destructor stops it.
+// A real FTP server (pyftpdlib) on 127.0.0.1, one user with full rights over the home folder.
+// It listens on the given port, or on one of the system's choosing for port 0, and accepts
+// connections once the constructor has returned; the destructor stops it. A port already
+// taken fails the constructor.
 class PyFtpServer {
 public:
-    PyFtpServer(const std::string& home, const std::string& user, const std::string& password);
+    PyFtpServer(const std::string& home, const std::string& user, const std::string& password,
+                int port = 0);
     ~PyFtpServer();
     PyFtpServer(const PyFtpServer&) = delete;
     PyFtpServer& operator=(const PyFtpServer&) = delete;
@@ -18,11 +22,16 @@ public:
     std::string Host() const { return "127.0.0.1"; }
     int Port() const { return m_port; }
 
+    // Every command line the server has received, in order over all sessions; a command is
+    // recorded before it is answered.
+    std::vector<std::string> Commands() const;
+
 private:
     void Stop() noexcept;
 
     pid_t m_pid = -1;
     int m_port = 0;
+    std::string m_commandLog;
 };
 
 }  // namespace orvanta::test
