@@ -19,6 +19,8 @@ const std::array<PlayerQueryModel::Column, 7> PlayerQueryModel::kColumns = {{
 
 namespace {
 
+constexpr int kBlocksPerRequest = 20;
+
 QString Text(const db::Value& value) {
     if (const auto* number = std::get_if<std::int64_t>(&value)) {
         return QString::number(*number);
@@ -146,7 +148,12 @@ bool PlayerQueryModel::canFetchMore(const QModelIndex& parent) const {
 void PlayerQueryModel::fetchMore(const QModelIndex& parent) {
     if (canFetchMore(parent)) {
         // The view asks from inside its own event handling: a database failure stops here.
-        RunGuarded(m_notices, [this] { m_query.FetchMore(); });  // RowsFetched tells the view
+        // A few blocks per request: a thumb dragged down a long group reaches its rows in a
+        // handful of steps instead of one 50-row block per mouse move.
+        RunGuarded(m_notices, [this] {
+            for (int block = 0; block < kBlocksPerRequest && m_query.FetchMore(); ++block) {
+            }
+        });
     }
 }
 
