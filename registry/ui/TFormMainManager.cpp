@@ -389,7 +389,14 @@ void TFormMainManager::JvBitBtn4Click() {
 
 void TFormMainManager::playlistdbDblClick() {
     playlistdb->setEnabled(false);
-    const PlayerEntry entry = m_store.EditCurrentPlayer();
+    PlayerEntry entry;
+    try {
+        entry = m_store.EditCurrentPlayer();
+    } catch (...) {
+        // No panel opens, and only the panel's buttons would enable the grid again.
+        playlistdb->setEnabled(true);
+        throw;
+    }
     SetSelectorTextQuietly(Text(entry.group));
     JvIPAddress1->setText(Text(entry.address));
     JvSpinEdit1->SetText(Text(entry.port));

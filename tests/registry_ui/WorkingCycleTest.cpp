@@ -1,0 +1,203 @@
+// The group commands run from the window's menu against simulated players: a recording line
+// peer on each player's control port and a real FTP server on the port after it.
+#include <gtest/gtest.h>
+
+#include <QAction>
+
+#include <fstream>
+#include <map>
+
+#include "link/TForm1.h"
+#include "tests/registry/GroupCommandsPlayers.h"
+#include "tests/registry_ui/ManagerWindowFixture.h"
+
+namespace orvanta::registry::ui::test {
+namespace {
+
+using orvanta::test::SimulatedPlayer;
+
+const std::string kGreeting = "UtenteNonImpostato\r\n";
+const std::string kFullScreen = "@FULLSCREEN:<USERID>COMANDO FULLSCREEN</USERID>\r\n";
+const std::string kNormalScreen = "@NOFULLSCREEN:<USERID>COMANDO FULLSCREEN</USERID>\r\n";
+const std::string kPlay = "@PLAY:<USERID>COMANDO PLAY</USERID>\r\n";
+const std::string kPause = "@PAUSE:<USERID>COMANDO PAUSE</USERID>\r\n";
+const std::vector<std::string> kLogin = {"USER orvanta", "PASS brindlemoss", "TYPE I", "SYST"};
+
+std::string RenderFile(const std::string& name) {
+    return "@RENDERFILE:<FILE>" + name + "</FILE>\r\n";
+}
+
+class WorkingCycleTest : public ManagerWindowFixture {
+protected:
+    std::filesystem::path PlayerHome(const std::string& name) const {
+        return m_folder.Path() / "players" / name;
+    }
+    // A media file with bytes that show any reordering or loss.
+    std::string WriteMedia(const std::string& name, std::size_t size) {
+        std::filesystem::create_directories(m_folder.Path() / "media");
+        std::string bytes(size, '\0');
+        for (std::size_t i = 0; i < size; ++i) {
+            bytes[i] = static_cast<char>((i * 131 + i / 509) & 0xFF);
+        }
+        const std::filesystem::path path = m_folder.Path() / "media" / name;
+        std::ofstream(path, std::ios::binary) << bytes;
+        m_media[name] = bytes;
+        return path.string();
+    }
+    void AddOn(const std::string& group, int port, bool active, const std::string& file) {
+        AddPlayer(group, "127.0.0.1", port, active, file);
+    }
+    // Waits for the line peer to have received the text, then compares it byte for byte.
+    static void ExpectLines(SimulatedPlayer& player, const std::string& expected) {
+        player.Line().WaitForBytes(expected.size());
+        EXPECT_EQ(player.Line().Received(), expected) << "player on port " << player.Port();
+    }
+    GroupCommands& Commands() { return Window().Commands(); }
+
+    std::map<std::string, std::string> m_media;
+};
+
+TEST_F(WorkingCycleTest, wholeCycleReachesEveryActivePlayerInOrder) {
+    SimulatedPlayer first(PlayerHome("first")), second(PlayerHome("second")),
+        third(PlayerHome("third"));
+    SimulatedPlayer resting(PlayerHome("resting"), false);
+    const std::string clip = WriteMedia("clip uno.mp4", 300000);
+    AddOn("Sala", first.Port(), true, clip);
+    AddOn("Sala", resting.Port(), false, WriteMedia("riposo.mp4", 10));
+    AddOn("Sala", second.Port(), true, WriteMedia("due.mp4", 10));
+    AddOn("Sala", third.Port(), true, WriteMedia("tre.mp4", 10));
+    Open();
+    ChooseGroup("Sala");
+    m_trace.clear();
+
+    Window().Preparalettori1->trigger();
+    EXPECT_TRUE(m_notices.errors.empty());
+    EXPECT_TRUE(m_notices.messages.empty());
+    const std::string active = "select * from manager where attivo=1 and manager_list_name='Sala'";
+    EXPECT_EQ(Texts(), Then({active + " order by manager_list_name\n",
+                             "SELECT COUNT(*) FROM (\n" + active + " \n) A\n"},
+                            GroupChange("'Sala'")));
+    // The grid shows the whole group again, the first row current.
+    EXPECT_EQ(GridColumn(5).size(), 4u);
+    EXPECT_EQ(GridCurrentRow(), 0);
+    ASSERT_EQ(Commands().LinkCount(), 3u);
+    for (SimulatedPlayer* player : {&first, &second, &third}) {
+        EXPECT_EQ(player->Line().ConnectionCount(), 1);
+        EXPECT_EQ(player->Ftp().Commands(), kLogin) << player->Port();
+    }
+    ExpectLines(first, kGreeting + kFullScreen);
+
+    // Without touching the grid every player gets the first row's file.
+    Window().Inviaifiles1->trigger();
+    for (SimulatedPlayer* player : {&first, &second, &third}) {
+        EXPECT_EQ(player->Stored("clip uno.mp4"), m_media["clip uno.mp4"]) << player->Port();
+        const std::vector<std::string> commands = player->Ftp().Commands();
+        ASSERT_EQ(commands.size(), 6u);
+        EXPECT_EQ(commands[4].rfind("PORT 127,0,0,1,", 0), 0u) << commands[4];
+        EXPECT_EQ(commands[5], "STOR clip uno.mp4");
+    }
+
+    Window().Caricaifiles1->trigger();
+    Window().Play1->trigger();
+    Window().Pausa1->trigger();
+    Window().Stop1->trigger();  // the load command again, not a stop
+    Window().Normalscreen1->trigger();
+    Window().Fullscreen1->trigger();
+    EXPECT_EQ(m_notices.messages, (std::vector<std::string>{"3 interessati dal play"}));
+    const std::string expected = kGreeting + kFullScreen + RenderFile("clip uno.mp4") + kPlay +
+                                 kPause + RenderFile("clip uno.mp4") + kNormalScreen + kFullScreen;
+    for (SimulatedPlayer* player : {&first, &second, &third}) {
+        ExpectLines(*player, expected);
+    }
+    EXPECT_EQ(resting.Line().ConnectionCount(), 0);
+    EXPECT_TRUE(m_notices.errors.empty());
+}
+
+TEST_F(WorkingCycleTest, rowChosenBeforeCopyFilesGivesEveryPlayerItsFile) {
+    SimulatedPlayer first(PlayerHome("first")), second(PlayerHome("second"));
+    AddOn("Sala", first.Port(), true, WriteMedia("primo.mp4", 1000));
+    AddOn("Sala", second.Port(), true, WriteMedia("secondo.mp4", 70000));
+    Open();
+    ChooseGroup("Sala");
+    Window().Preparalettori1->trigger();
+    ClickRow(1);
+    Window().Inviaifiles1->trigger();
+    Window().Caricaifiles1->trigger();
+    for (SimulatedPlayer* player : {&first, &second}) {
+        EXPECT_EQ(player->Stored("secondo.mp4"), m_media["secondo.mp4"]);
+        EXPECT_FALSE(std::filesystem::exists(player->Home() / "primo.mp4"));
+        ExpectLines(*player, kGreeting + kFullScreen + RenderFile("secondo.mp4"));
+    }
+    EXPECT_TRUE(m_notices.errors.empty());
+}
+
+TEST_F(WorkingCycleTest, secondOfThreeRefusingStopsInitializeThere) {
+    SimulatedPlayer first(PlayerHome("first"));
+    SimulatedPlayer third(PlayerHome("third"), false);
+    SimulatedPlayer resting(PlayerHome("resting"), false);
+    const int refusing = orvanta::test::RefusingPort();
+    AddOn("Sala", first.Port(), true, WriteMedia("uno.mp4", 10));
+    AddOn("Sala", resting.Port(), false, WriteMedia("riposo.mp4", 10));
+    AddOn("Sala", refusing, true, WriteMedia("due.mp4", 10));
+    AddOn("Sala", third.Port(), true, WriteMedia("tre.mp4", 10));
+    Open();
+    ChooseGroup("Sala");
+
+    Window().Preparalettori1->trigger();
+    EXPECT_EQ(m_notices.errors,
+              (std::vector<std::string>{"Socket Error # 10061\r\nConnection refused."}));
+    ExpectLines(first, kGreeting + kFullScreen);
+    EXPECT_EQ(first.Ftp().Commands(), kLogin);
+    EXPECT_EQ(third.Line().ConnectionCount(), 0);
+    // Not re-filtered: the active players, the refusing one current.
+    EXPECT_EQ(GridColumn(5),
+              (std::vector<std::string>{std::to_string(first.Port()), std::to_string(refusing),
+                                        std::to_string(third.Port())}));
+    EXPECT_EQ(GridCurrentRow(), 1);
+    EXPECT_EQ(Window().CurrentFilePlay(), m_folder.Path() / "media" / "due.mp4");
+    ASSERT_EQ(Commands().LinkCount(), 3u);
+    EXPECT_EQ(Commands().Link(2), nullptr);
+
+    // Play reaches the first player and stops at the link whose opening failed.
+    m_notices.errors.clear();
+    Window().Play1->trigger();
+    EXPECT_EQ(m_notices.messages, (std::vector<std::string>{"3 interessati dal play"}));
+    EXPECT_EQ(m_notices.errors, (std::vector<std::string>{"Connection Closed Gracefully."}));
+    ExpectLines(first, kGreeting + kFullScreen + kPlay);
+    EXPECT_EQ(third.Line().ConnectionCount(), 0);
+    EXPECT_EQ(resting.Line().ConnectionCount(), 0);
+}
+
+TEST_F(WorkingCycleTest, groupWithoutActivePlayersKeepsTheEarlierLinks) {
+    SimulatedPlayer player(PlayerHome("player"));
+    AddOn("Sala", player.Port(), true, WriteMedia("uno.mp4", 10));
+    AddOn("Riposo", orvanta::test::RefusingPort(), false, WriteMedia("due.mp4", 10));
+    Open();
+    ChooseGroup("Sala");
+    Window().Preparalettori1->trigger();
+    ChooseGroup("Riposo");
+    ASSERT_EQ(GridColumn().size(), 1u);
+
+    Window().Preparalettori1->trigger();
+    EXPECT_EQ(m_notices.messages, (std::vector<std::string>{"Nessun lettore impostato o attivo."}));
+    EXPECT_TRUE(GridColumn().empty());
+    EXPECT_TRUE(Window().Store().qfiles.Active());
+    Window().Play1->trigger();
+    EXPECT_EQ(m_notices.messages.back(), "1 interessati dal play");
+    ExpectLines(player, kGreeting + kFullScreen + kPlay);
+    EXPECT_TRUE(m_notices.errors.empty());
+}
+
+TEST_F(WorkingCycleTest, commandsBeforeAnyInitializeReachNobody) {
+    Open();
+    for (QAction* command : {Window().Inviaifiles1, Window().Caricaifiles1, Window().Play1,
+                             Window().Pausa1, Window().Stop1}) {
+        command->trigger();
+    }
+    EXPECT_EQ(m_notices.messages, (std::vector<std::string>{"0 interessati dal play"}));
+    EXPECT_TRUE(m_notices.errors.empty());
+    EXPECT_EQ(Commands().LinkCount(), 0u);
+}
+
+}  // namespace
+}  // namespace orvanta::registry::ui::test
