@@ -120,11 +120,15 @@ struct FtpClient::State {
     net::Ipv4 localAddress = 0;
     net::Ipv4 peerAddress = 0;
     Reply lastReply;
+    // An upload failed after the server accepted its STOR: the server's final reply for that
+    // transfer is still to come, and would be read as the answer to the next command.
+    bool finalReplyPending = false;
 
     void Close() noexcept {
         ShutdownAndClose(control);
         reader.Clear();
         connection = Connection::Absent;
+        finalReplyPending = false;
     }
 
     void MarkClosedByServer() noexcept {
@@ -174,6 +178,16 @@ struct FtpClient::State {
         }
         MarkClosedByServer();
         throw Failure(kClosedGracefully);
+    }
+
+    // Brings the conversation back in step after a failed transfer: every reply before the
+    // one to NOOP belongs to that transfer and is passed over.
+    void CatchUp() {
+        SendCommand("NOOP");
+        do {
+            lastReply = ReadReply([this] { return ReadLine(); });
+        } while (lastReply.code != 200);
+        finalReplyPending = false;
     }
 
     const Reply& Expect(std::initializer_list<int> accepted) {
@@ -231,6 +245,9 @@ void FtpClient::UploadStream(UploadSource& source, const std::string& name) {
     if (HasLineBreak(name)) {
         throw Failure(kLineBreakInCommand);
     }
+    if (s.finalReplyPending) {
+        s.CatchUp();
+    }
 
     net::Socket data;
     {
@@ -252,6 +269,7 @@ void FtpClient::UploadStream(UploadSource& source, const std::string& name) {
         s.Expect({200});
         s.SendCommand("STOR " + name);
         s.Expect({125, 150});
+        s.finalReplyPending = true;
         data = AwaitDataConnection(listener, s.peerAddress, DataConnectionTimeout);
     }  // the listener is closed here, whatever happened: no second data connection is taken
 
@@ -263,6 +281,7 @@ void FtpClient::UploadStream(UploadSource& source, const std::string& name) {
     }
     ShutdownAndClose(data);
 
+    s.finalReplyPending = false;
     if (const int code = s.Expect({225, 226, 250, 426, 450}).code; code == 426 || code == 450) {
         s.Expect({226, 225});
     }
