@@ -48,9 +48,11 @@ void ControlChannel::SendLine(const std::string& text) {
     // One buffer, one line: nothing is held back or merged by the channel.
     std::string line = text + "\r\n";
     try {
-        m_socket.SendAll(line.data(), line.size());
+        m_socket.SendAll(line.data(), line.size(), static_cast<int>(SendTimeout.count()));
     } catch (const net::SocketError& e) {
-        if (EndsConnection(e.Code())) {
+        // After a timed-out send the peer may hold part of the line; the next line would
+        // run on from it.
+        if (EndsConnection(e.Code()) || e.Code() == net::kTimedOut) {
             Break();
         }
         throw;
@@ -67,7 +69,9 @@ std::string ControlChannel::ReceiveLine(int waitMs) {
     std::string line;
     net::LineReader::Result result;
     try {
-        result = m_reader.ReadLine(m_socket, waitMs, line);
+        // The wait is spent only on a line already under way: a line that starts arriving
+        // after the poll looked is taken at the next tick.
+        result = m_reader.ReadLine(m_socket, waitMs, line, net::LineReader::IdleWait::None);
     } catch (const net::SocketError& e) {
         // Any receive error ends the channel, so the poll reports it once instead of meeting
         // it again at every tick.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <functional>
 #include <string>
 
@@ -23,6 +25,10 @@ public:
 
     std::string Host;
     int Port = 0;
+    // How long SendLine waits while the system takes none of its bytes (a player that no
+    // longer reads fills every buffer) before failing with the socket error 10060. The line
+    // may be cut part-way, so the channel is then broken.
+    std::chrono::milliseconds SendTimeout{10000};
 
     // Raised inside OpenChannel once connected; a failure in it fails the opening.
     std::function<void(ControlChannel&)> OnConnected;
@@ -37,9 +43,13 @@ public:
 
     void SendLine(const std::string& text);
     // The next complete line without its end; empty when none arrives within waitMs per portion
-    // of data. A buffered line is returned without touching the socket.
+    // of data. A buffered line is returned without touching the socket. While nothing of a
+    // line is buffered, only what the socket already holds is read, without waiting.
     std::string ReceiveLine(int waitMs);
     void CloseChannel();
+
+    // Bytes received and not yet returned as lines.
+    std::size_t BufferedBytes() const { return m_reader.BufferedBytes(); }
 
 private:
     void Break() noexcept;

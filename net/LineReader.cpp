@@ -28,13 +28,15 @@ bool LineReader::TakeLine(std::string& line) {
     return true;
 }
 
-LineReader::Result LineReader::ReadLine(Socket& socket, int waitMs, std::string& line) {
+LineReader::Result LineReader::ReadLine(Socket& socket, int waitMs, std::string& line,
+                                        IdleWait idleWait) {
     char chunk[kReceiveSize];
     for (;;) {
         if (TakeLine(line)) {
             return Result::Line;
         }
-        if (!socket.WaitReadable(waitMs)) {
+        const int wait = idleWait == IdleWait::None && m_buffer.empty() ? 0 : waitMs;
+        if (!socket.WaitReadable(wait)) {
             return Result::NoLine;
         }
         const std::size_t received = socket.Receive(chunk, sizeof chunk);

@@ -127,8 +127,8 @@ bool Socket::WaitReadable(int milliseconds) const {
             ThrowLastSocketError();
         }
         if (milliseconds >= 0) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                              Clock::now());
+            auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
             wait = left.count() > 0 ? static_cast<int>(left.count()) : 0;
         }
     }
@@ -163,6 +163,32 @@ void Socket::SendAll(const char* data, std::size_t size) {
         std::size_t sent = Send(data, size);
         data += sent;
         size -= sent;
+    }
+}
+
+void Socket::SendAll(const char* data, std::size_t size, int stallMs) {
+    while (size > 0) {
+        pollfd p{m_fd, POLLOUT, 0};
+        const int n = ::poll(&p, 1, stallMs);
+        if (n == 0) {
+            throw SocketError(kTimedOut);
+        }
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            ThrowLastSocketError();
+        }
+        // Writable (or in error, which the send reports): take what fits without blocking.
+        const ssize_t sent = ::send(m_fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent < 0) {
+            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) {
+                continue;
+            }
+            ThrowLastSocketError();
+        }
+        data += sent;
+        size -= static_cast<std::size_t>(sent);
     }
 }
 

@@ -49,6 +49,9 @@ public:
     std::size_t Send(const char* data, std::size_t size);
     // Repeats sends until the system has taken every byte.
     void SendAll(const char* data, std::size_t size);
+    // The same, but gives up with SocketError 10060 once the system has taken nothing for
+    // stallMs: the peer has stopped reading and every buffer on the way is full.
+    void SendAll(const char* data, std::size_t size, int stallMs);
 
 private:
     int m_fd = -1;
