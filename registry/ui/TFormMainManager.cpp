@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QCollator>
 #include <QComboBox>
 #include <QEvent>
 #include <QFrame>
@@ -15,6 +16,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "core/Dispatch.h"
 #include "link/TForm1.h"
@@ -45,6 +48,8 @@ QToolButton* PictureButton(QWidget* parent, const char* name, const char* captio
     button->setIconSize(QSize(32, 32));
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     button->setGeometry(geometry);
+    // Pressing a button takes the focus, as it does for every button of the window.
+    button->setFocusPolicy(Qt::StrongFocus);
     return button;
 }
 
@@ -151,6 +156,9 @@ void TFormMainManager::BuildTopStrip(QWidget* strip) {
     ListaPlurilist = new QComboBox(strip);
     ListaPlurilist->setObjectName("ListaPlurilist");
     ListaPlurilist->setEditable(true);
+    // The text stays exactly as typed: a completer would turn a new group's name into an
+    // existing one.
+    ListaPlurilist->setCompleter(nullptr);
     ListaPlurilist->setInsertPolicy(QComboBox::NoInsert);
     ListaPlurilist->lineEdit()->setPlaceholderText(kPrompt);
     ListaPlurilist->lineEdit()->installEventFilter(this);
@@ -213,6 +221,14 @@ void TFormMainManager::BuildGrid(QWidget* parent) {
         const QModelIndex index = playlistdb->indexAt(at);
         if (index.isValid()) {
             PopupAt(index.row(), playlistdb->viewport()->mapToGlobal(at));
+        }
+    });
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+        const auto inGrid = [this](QWidget* widget) {
+            return widget && (widget == playlistdb || playlistdb->isAncestorOf(widget));
+        };
+        if (inGrid(old) && !inGrid(now)) {
+            Guarded([this] { playlistdbExit(); });
         }
     });
     auto* erase = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Delete), playlistdb);
@@ -286,7 +302,8 @@ QAction* TFormMainManager::MenuItem(const char* name, const char* caption, const
                                     void (GroupCommands::*command)()) {
     QAction* action = popup3->addAction(QString::fromUtf8(caption));
     action->setObjectName(name);
-    action->setStatusTip(QString::fromUtf8(hint));
+    // The hint travels with the item; nothing in the window shows it.
+    action->setProperty("Hint", QString::fromUtf8(hint));
     connect(action, &QAction::triggered, this,
             [this, command] { Guarded([&] { ((*m_commands).*command)(); }); });
     return action;
@@ -356,12 +373,17 @@ void TFormMainManager::FormShow() {
 void TFormMainManager::btn_caricalistaClick() {
     const std::vector<std::string> groups = m_store.LoadGroups();
     const QString text = ListaPlurilist->currentText();
+    QStringList names;
+    for (const std::string& group : groups) {
+        names << Text(group);
+    }
+    // Alphabetical regardless of letter case, as the list box of the selector sorts.
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::stable_sort(names.begin(), names.end(), collator);
     const QSignalBlocker quiet(ListaPlurilist);
     ListaPlurilist->clear();
-    for (const std::string& group : groups) {
-        ListaPlurilist->addItem(Text(group));
-    }
-    ListaPlurilist->model()->sort(0);
+    ListaPlurilist->addItems(names);
     ListaPlurilist->setEditText(text);
 }
 
@@ -447,6 +469,14 @@ void TFormMainManager::PopupAt(int row, const QPoint& globalPosition) {
     if (moved) {
         ShowCurrentRow(row);
         popup3->popup(globalPosition);
+    }
+}
+
+void TFormMainManager::playlistdbExit() {
+    // A new row nobody has written into does not outlive the grid's focus.
+    db::Query& players = m_store.qfiles;
+    if (players.State() == db::DatasetState::Insert && !players.Modified()) {
+        players.Cancel();
     }
 }
 

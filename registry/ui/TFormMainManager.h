@@ -68,6 +68,8 @@ public:
     // A right click on a grid row: the row becomes current, then the menu opens.
     void PopupAt(int row, const QPoint& globalPosition);
     void DeleteWithConfirmation();
+    // The grid lost the focus.
+    void playlistdbExit();
 
     // Top strip.
     QLabel* Label5 = nullptr;
