@@ -51,7 +51,7 @@ TEST_F(ManagerWindowTest, showingLoadsTheGroupsSortedAndLeavesTheGridEmpty) {
     EXPECT_EQ(Window().ListaPlurilist->lineEdit()->placeholderText(), "Seleziona gruppo visione");
     EXPECT_FALSE(Window().Store().qfiles.Active());
     EXPECT_EQ(Window().playlistdb->model()->rowCount(), 0);
-    EXPECT_TRUE(m_notices.errors.empty());
+    EXPECT_EQ(m_notices.errors, std::vector<std::string>{});
 }
 
 TEST_F(ManagerWindowTest, choosingAGroupSendsItsThreeStatementsAndPaintsTheSelector) {
@@ -76,7 +76,7 @@ TEST_F(ManagerWindowTest, choosingAGroupSendsItsThreeStatementsAndPaintsTheSelec
     ChooseGroup("Atrio");
     EXPECT_EQ(SelectorColour(), kWhite);
     EXPECT_EQ(GridColumn(), (std::vector<std::string>{"10.0.0.3"}));
-    EXPECT_TRUE(m_notices.errors.empty());
+    EXPECT_EQ(m_notices.errors, std::vector<std::string>{});
 }
 
 TEST_F(ManagerWindowTest, titleClicksSortDescendingAscendingDescending) {
@@ -96,7 +96,7 @@ TEST_F(ManagerWindowTest, titleClicksSortDescendingAscendingDescending) {
               (std::vector<std::string>{base + "player_ip DESC\n", base + "player_ip ASC\n",
                                         base + "manager_list_name DESC\n"}));
     EXPECT_EQ(Window().Store().SortDirection(), "DESC");
-    EXPECT_TRUE(m_notices.errors.empty());
+    EXPECT_EQ(m_notices.errors, std::vector<std::string>{});
 }
 
 TEST_F(ManagerWindowTest, addingInANewGroupStoresThePlayerAndReloadsTheGroups) {
@@ -150,7 +150,7 @@ TEST_F(ManagerWindowTest, addingInANewGroupStoresThePlayerAndReloadsTheGroups) {
               (std::vector<std::string>{"0"}));
     // The reload ordered by group name; the stored direction is where the sort left it.
     EXPECT_EQ(Window().Store().SortDirection(), "DESC");
-    EXPECT_TRUE(m_notices.errors.empty());
+    EXPECT_EQ(m_notices.errors, std::vector<std::string>{});
 }
 
 TEST_F(ManagerWindowTest, addingWhileTheSelectorShowsItsPromptStoresAnEmptyGroup) {
@@ -209,7 +209,7 @@ TEST_F(ManagerWindowTest, editThenCloseWritesNothingAndEditThenSaveWritesWhatCha
     EXPECT_EQ(Texts(), Then({m_trace[0].sql}, Reload("'Atrio'")));
     EXPECT_FALSE(Window().JvPanel2->isVisible());
     EXPECT_TRUE(Window().playlistdb->isEnabled());
-    EXPECT_TRUE(m_notices.errors.empty());
+    EXPECT_EQ(m_notices.errors, std::vector<std::string>{});
 }
 
 TEST_F(ManagerWindowTest, activateAndDeactivateSendOnlyTheFlagAndAlwaysReload) {
@@ -237,7 +237,7 @@ TEST_F(ManagerWindowTest, activateAndDeactivateSendOnlyTheFlagAndAlwaysReload) {
     EXPECT_EQ(Texts(), Then({m_trace[0].sql}, Reload("'Sala d''attesa'")));
     EXPECT_EQ(Stored("select attivo from manager order by id"),
               (std::vector<std::string>{"0", "1", "1"}));
-    EXPECT_TRUE(m_notices.errors.empty());
+    EXPECT_EQ(m_notices.errors, std::vector<std::string>{});
 }
 
 TEST_F(ManagerWindowTest, deletingNeitherAsksNorReloadsButCtrlDeleteAsks) {
@@ -267,7 +267,7 @@ TEST_F(ManagerWindowTest, deletingNeitherAsksNorReloadsButCtrlDeleteAsks) {
               (std::vector<TracedStatement>{{"DELETE FROM manager WHERE id = ?", {Int(2)}}}));
     EXPECT_EQ(GridColumn(), (std::vector<std::string>{"10.0.0.1"}));
     EXPECT_EQ(Stored("select id from manager order by id"), (std::vector<std::string>{"1"}));
-    EXPECT_TRUE(m_notices.errors.empty());
+    EXPECT_EQ(m_notices.errors, std::vector<std::string>{});
 }
 
 TEST_F(ManagerWindowTest, rowCommandsBeforeAnyGroupFailOnTheClosedDataset) {
@@ -350,7 +350,7 @@ TEST_F(ManagerWindowTest, rightClickMakesTheRowCurrentAndOpensTheMenu) {
     EXPECT_EQ(Window().CurrentFilePlay(), "/media/due.mp4");
     EXPECT_TRUE(Window().popup3->isVisible());
     Window().popup3->hide();
-    EXPECT_TRUE(m_notices.errors.empty());
+    EXPECT_EQ(m_notices.errors, std::vector<std::string>{});
 }
 
 TEST_F(ManagerWindowTest, menuOffersTheGroupCommandsInOrder) {

@@ -52,6 +52,12 @@ protected:
         player.Line().WaitForBytes(expected.size());
         EXPECT_EQ(player.Line().Received(), expected) << "player on port " << player.Port();
     }
+    // The player's FTP folder holds the media file, byte for byte.
+    void ExpectStored(const SimulatedPlayer& player, const std::string& name) {
+        const std::string stored = player.Stored(name);
+        EXPECT_EQ(stored.size(), m_media[name].size()) << name << " on " << player.Port();
+        EXPECT_TRUE(stored == m_media[name]) << name << " on " << player.Port();
+    }
     GroupCommands& Commands() { return Window().Commands(); }
 
     std::map<std::string, std::string> m_media;
@@ -71,7 +77,7 @@ TEST_F(WorkingCycleTest, wholeCycleReachesEveryActivePlayerInOrder) {
     m_trace.clear();
 
     Window().Preparalettori1->trigger();
-    EXPECT_TRUE(m_notices.errors.empty());
+    EXPECT_EQ(m_notices.errors, std::vector<std::string>{});
     EXPECT_TRUE(m_notices.messages.empty());
     const std::string active = "select * from manager where attivo=1 and manager_list_name='Sala'";
     EXPECT_EQ(Texts(), Then({active + " order by manager_list_name\n",
@@ -90,7 +96,7 @@ TEST_F(WorkingCycleTest, wholeCycleReachesEveryActivePlayerInOrder) {
     // Without touching the grid every player gets the first row's file.
     Window().Inviaifiles1->trigger();
     for (SimulatedPlayer* player : {&first, &second, &third}) {
-        EXPECT_EQ(player->Stored("clip uno.mp4"), m_media["clip uno.mp4"]) << player->Port();
+        ExpectStored(*player, "clip uno.mp4");
         const std::vector<std::string> commands = player->Ftp().Commands();
         ASSERT_EQ(commands.size(), 6u);
         EXPECT_EQ(commands[4].rfind("PORT 127,0,0,1,", 0), 0u) << commands[4];
@@ -110,7 +116,7 @@ TEST_F(WorkingCycleTest, wholeCycleReachesEveryActivePlayerInOrder) {
         ExpectLines(*player, expected);
     }
     EXPECT_EQ(resting.Line().ConnectionCount(), 0);
-    EXPECT_TRUE(m_notices.errors.empty());
+    EXPECT_EQ(m_notices.errors, std::vector<std::string>{});
 }
 
 TEST_F(WorkingCycleTest, rowChosenBeforeCopyFilesGivesEveryPlayerItsFile) {
@@ -124,11 +130,11 @@ TEST_F(WorkingCycleTest, rowChosenBeforeCopyFilesGivesEveryPlayerItsFile) {
     Window().Inviaifiles1->trigger();
     Window().Caricaifiles1->trigger();
     for (SimulatedPlayer* player : {&first, &second}) {
-        EXPECT_EQ(player->Stored("secondo.mp4"), m_media["secondo.mp4"]);
+        ExpectStored(*player, "secondo.mp4");
         EXPECT_FALSE(std::filesystem::exists(player->Home() / "primo.mp4"));
         ExpectLines(*player, kGreeting + kFullScreen + RenderFile("secondo.mp4"));
     }
-    EXPECT_TRUE(m_notices.errors.empty());
+    EXPECT_EQ(m_notices.errors, std::vector<std::string>{});
 }
 
 TEST_F(WorkingCycleTest, secondOfThreeRefusingStopsInitializeThere) {
@@ -185,7 +191,7 @@ TEST_F(WorkingCycleTest, groupWithoutActivePlayersKeepsTheEarlierLinks) {
     Window().Play1->trigger();
     EXPECT_EQ(m_notices.messages.back(), "1 interessati dal play");
     ExpectLines(player, kGreeting + kFullScreen + kPlay);
-    EXPECT_TRUE(m_notices.errors.empty());
+    EXPECT_EQ(m_notices.errors, std::vector<std::string>{});
 }
 
 TEST_F(WorkingCycleTest, commandsBeforeAnyInitializeReachNobody) {
@@ -195,7 +201,16 @@ TEST_F(WorkingCycleTest, commandsBeforeAnyInitializeReachNobody) {
         command->trigger();
     }
     EXPECT_EQ(m_notices.messages, (std::vector<std::string>{"0 interessati dal play"}));
-    EXPECT_TRUE(m_notices.errors.empty());
+    EXPECT_EQ(m_notices.errors, std::vector<std::string>{});
+
+    // With the selector showing its prompt, initialize asks for the empty group's players.
+    m_trace.clear();
+    Window().Preparalettori1->trigger();
+    ASSERT_FALSE(m_trace.empty());
+    EXPECT_EQ(m_trace[0].sql,
+              "select * from manager where attivo=1 and manager_list_name='' order by "
+              "manager_list_name\n");
+    EXPECT_EQ(m_notices.messages.back(), "Nessun lettore impostato o attivo.");
     EXPECT_EQ(Commands().LinkCount(), 0u);
 }
 

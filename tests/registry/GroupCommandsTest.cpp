@@ -1,0 +1,180 @@
+// The link list of the group commands: what becomes of the links an initialize replaces or
+// does not reach, against simulated players.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+#include <filesystem>
+#include <iterator>
+
+#include "link/TForm1.h"
+#include "registry/GroupCommands.h"
+#include "registry/RegistryStore.h"
+#include "registry/Schema.h"
+#include "tests/db/TempDatabase.h"
+#include "tests/registry/GroupCommandsPlayers.h"
+#include "tests/support/FailureOf.h"
+#include "tests/support/RecordingDoubles.h"
+
+namespace orvanta::registry {
+namespace {
+
+using test::SimulatedPlayer;
+
+const std::string kGreeting = "UtenteNonImpostato\r\n";
+const std::string kFullScreen = "@FULLSCREEN:<USERID>COMANDO FULLSCREEN</USERID>\r\n";
+const std::string kPlay = "@PLAY:<USERID>COMANDO PLAY</USERID>\r\n";
+const std::string kPause = "@PAUSE:<USERID>COMANDO PAUSE</USERID>\r\n";
+
+// The links' poll timers need an application object; one lives for the whole program.
+void Application() {
+    static int argc = 1;
+    static char name[] = "group_commands_tests";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication application(argc, argv);
+}
+
+std::size_t OpenDescriptors() {
+    return static_cast<std::size_t>(
+        std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                      std::filesystem::directory_iterator()));
+}
+
+// The group commands over a registry file, as the window wires them: the group is "Sala",
+// and the group change re-filters it.
+class GroupCommandsTest : public ::testing::Test {
+protected:
+    GroupCommandsTest()
+        : m_file(m_folder.Path() / kRegistryFileName),
+          m_store([this] { return m_folder.WithSeparator(); }) {
+        Application();
+        test::ExecSql(m_file, kManagerTableSchema);
+    }
+
+    SimulatedPlayer& Player(bool withFtp = true) {
+        m_players.push_back(std::make_unique<SimulatedPlayer>(
+            m_folder.Path() / ("player" + std::to_string(m_players.size())), withFtp));
+        return *m_players.back();
+    }
+    void AddPlayer(int port, bool active = true) {
+        test::ExecSql(m_file,
+                      "INSERT INTO manager (attivo, manager_list_name, player_ip, player_port, "
+                      "player_file_play) VALUES (" +
+                          std::string(active ? "1" : "0") + ", 'Sala', '127.0.0.1', " +
+                          std::to_string(port) + ", '/media/clip.mp4')");
+    }
+    // A command as the menu runs it, without the error box: its failure's text, or empty.
+    std::string Run(void (GroupCommands::*command)()) {
+        return test::FailureOf([&] { (m_commands.*command)(); });
+    }
+    static void ExpectLines(SimulatedPlayer& player, int connection, const std::string& expected) {
+        player.Line().WaitForBytes(expected.size(), connection);
+        EXPECT_EQ(player.Line().Received(connection), expected) << "player on " << player.Port();
+    }
+
+    test::TempFolder m_folder;
+    std::filesystem::path m_file;
+    test::RecordingNotices m_notices;
+    test::RecordingEffects m_effects;
+    RegistryStore m_store;
+    GroupCommands m_commands{
+        m_store,
+        {m_notices,
+         [this] {
+             return std::make_unique<link::TForm1>(link::LinkEnvironment{
+                 m_notices, m_effects, [this] { return m_store.CurrentFilePlay(); }});
+         },
+         [] { return std::string("Sala"); }, [this] { m_store.FilterGroup("Sala"); }}};
+    std::vector<std::unique_ptr<SimulatedPlayer>> m_players;
+};
+
+TEST_F(GroupCommandsTest, secondInitializeClosesTheLinksItReplacesOrDrops) {
+    SimulatedPlayer& a = Player();
+    SimulatedPlayer& b = Player();
+    SimulatedPlayer& c = Player();
+    for (SimulatedPlayer* player : {&a, &b, &c}) {
+        AddPlayer(player->Port());
+    }
+    m_store.LoadGroups();
+    ASSERT_EQ(Run(&GroupCommands::Preparalettori1Click), "");
+    ASSERT_EQ(m_commands.LinkCount(), 3u);
+    const std::size_t afterFirst = OpenDescriptors();
+
+    // c leaves the group's active players: the list shrinks to two.
+    test::ExecSql(m_file,
+                  "UPDATE manager SET attivo=0 WHERE player_port=" + std::to_string(c.Port()));
+    ASSERT_EQ(Run(&GroupCommands::Preparalettori1Click), "");
+    ASSERT_EQ(m_commands.LinkCount(), 2u);
+    for (SimulatedPlayer* player : {&a, &b, &c}) {
+        // Closed without a farewell line: the first connection saw the greeting and full
+        // screen only, then the close.
+        EXPECT_TRUE(player->Line().WaitForClientClosed(0)) << player->Port();
+        EXPECT_EQ(player->Line().Received(0), kGreeting + kFullScreen);
+    }
+    EXPECT_EQ(c.Line().ConnectionCount(), 1);
+    // Each replaced or dropped link gave back its control and FTP sockets; what is left of
+    // the two new links is theirs plus the peers' ends of the two new connections.
+    EXPECT_EQ(OpenDescriptors(), afterFirst - 3 * 2 + 2 * 2 + 2);
+
+    ASSERT_EQ(Run(&GroupCommands::Pausa1Click), "");
+    for (SimulatedPlayer* player : {&a, &b}) {
+        ExpectLines(*player, 1, kGreeting + kFullScreen + kPause);
+    }
+    EXPECT_EQ(m_notices.errors, std::vector<std::string>{});
+}
+
+TEST_F(GroupCommandsTest, initializeStoppedByAnFtpFailureLeavesAnEmptyEntryThatIsSkipped) {
+    SimulatedPlayer& a = Player();
+    SimulatedPlayer& noFtp = Player(false);
+    SimulatedPlayer& c = Player();
+    for (SimulatedPlayer* player : {&a, &noFtp, &c}) {
+        AddPlayer(player->Port());
+    }
+    m_store.LoadGroups();
+    EXPECT_EQ(Run(&GroupCommands::Preparalettori1Click),
+              "Socket Error # 10061\r\nConnection refused.");
+    ASSERT_EQ(m_commands.LinkCount(), 3u);
+    EXPECT_EQ(m_commands.Link(2), nullptr);
+    EXPECT_EQ(c.Line().ConnectionCount(), 0);
+    // The control channel opened before the FTP login failed; full screen never went out.
+    ExpectLines(noFtp, 0, kGreeting);
+
+    ASSERT_EQ(Run(&GroupCommands::Play1Click), "");
+    ASSERT_EQ(Run(&GroupCommands::Pausa1Click), "");
+    EXPECT_EQ(m_notices.messages, (std::vector<std::string>{"3 interessati dal play"}));
+    ExpectLines(a, 0, kGreeting + kFullScreen + kPlay + kPause);
+    ExpectLines(noFtp, 0, kGreeting + kPlay + kPause);
+    EXPECT_EQ(c.Line().ConnectionCount(), 0);
+}
+
+TEST_F(GroupCommandsTest, entryThatAStoppedInitializeDidNotReachKeepsItsLiveLink) {
+    SimulatedPlayer& a = Player();
+    SimulatedPlayer& b = Player();
+    SimulatedPlayer& c = Player();
+    for (SimulatedPlayer* player : {&a, &b, &c}) {
+        AddPlayer(player->Port());
+    }
+    m_store.LoadGroups();
+    ASSERT_EQ(Run(&GroupCommands::Preparalettori1Click), "");
+    link::TForm1* earlier = m_commands.Link(2);
+
+    // b's row now names a player without an FTP server: the next initialize stops there.
+    SimulatedPlayer& noFtp = Player(false);
+    test::ExecSql(m_file, "UPDATE manager SET player_port=" + std::to_string(noFtp.Port()) +
+                              " WHERE player_port=" + std::to_string(b.Port()));
+    EXPECT_EQ(Run(&GroupCommands::Preparalettori1Click),
+              "Socket Error # 10061\r\nConnection refused.");
+    EXPECT_EQ(m_commands.Link(2), earlier);
+    EXPECT_TRUE(a.Line().WaitForClientClosed(0));
+    EXPECT_TRUE(b.Line().WaitForClientClosed(0));
+
+    ASSERT_EQ(Run(&GroupCommands::Pausa1Click), "");
+    ExpectLines(a, 1, kGreeting + kFullScreen + kPause);
+    ExpectLines(noFtp, 0, kGreeting + kPause);
+    ExpectLines(c, 0, kGreeting + kFullScreen + kPause);
+    EXPECT_FALSE(c.Line().ClientClosed(0));
+    EXPECT_EQ(c.Line().ConnectionCount(), 1);
+}
+
+}  // namespace
+}  // namespace orvanta::registry
