@@ -131,6 +131,9 @@ TFormMainManager::TFormMainManager(Environment environment, QWidget* parent)
 }
 
 TFormMainManager::~TFormMainManager() {
+    // Closing the window in QWidget's destructor moves the focus, after this window's members
+    // are gone.
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
     // The store outlives nothing that refers back to this window.
     m_store.conn.SetActivityHook({});
     m_store.qfiles.SetObserver(nullptr);
