@@ -55,9 +55,21 @@ std::vector<std::pair<std::string, std::string>> Pairs(std::string_view text) {
         std::string key(text.substr(i, eq - i));
         std::size_t j = eq + 1;
         std::size_t end = j;
-        if (j < text.size() && (text[j] == '{' || text[j] == '"')) {
-            const char close = text[j] == '{' ? '}' : '"';
-            const std::size_t at = text.find(close, j + 1);
+        if (j < text.size() && text[j] == '{') {
+            // Inside braces a doubled "}" stands for one.
+            std::size_t at = j + 1;
+            for (; at < text.size(); ++at) {
+                if (text[at] == '}') {
+                    if (at + 1 < text.size() && text[at + 1] == '}') {
+                        ++at;
+                        continue;
+                    }
+                    break;
+                }
+            }
+            end = at < text.size() ? at + 1 : text.size();
+        } else if (j < text.size() && text[j] == '"') {
+            const std::size_t at = text.find('"', j + 1);
             end = at == std::string_view::npos ? text.size() : at + 1;
         }
         end = text.find(';', end);
@@ -76,11 +88,21 @@ std::string WrappedValue(std::string_view value) {
     if (Enclosed(value, '{', '}') || Enclosed(value, '"', '"')) {
         return std::string(value);
     }
-    if (value.find_first_of("!()*,;=?@[]{}") == std::string_view::npos) {
+    // A leading double quote would be read as the start of a quoted value running on into
+    // the next keys.
+    if (value.find_first_of("!()*,;=?@[]{}") == std::string_view::npos &&
+        (value.empty() || value.front() != '"')) {
         return std::string(value);
     }
+    // A "}" inside is doubled, or it would end the value early and let the rest be read as
+    // keys of their own.
     std::string out = "{";
-    out += value;
+    for (char c : value) {
+        out += c;
+        if (c == '}') {
+            out += '}';
+        }
+    }
     out += '}';
     return out;
 }
@@ -103,10 +125,20 @@ std::string ConnectionStringValue(std::string_view connectionString, std::string
     for (const auto& [key, value] : Pairs(connectionString)) {
         if (EqualsIgnoreCaseAscii(Trimmed(key), keyword)) {
             std::string_view v = value;
-            if (Enclosed(v, '{', '}') || Enclosed(v, '"', '"')) {
-                v = v.substr(1, v.size() - 2);
+            if (Enclosed(v, '"', '"')) {
+                return std::string(v.substr(1, v.size() - 2));
             }
-            return std::string(v);
+            if (!Enclosed(v, '{', '}')) {
+                return std::string(v);
+            }
+            std::string unwrapped;
+            for (std::size_t k = 1; k + 1 < v.size(); ++k) {
+                unwrapped += v[k];
+                if (v[k] == '}' && k + 2 < v.size() && v[k + 1] == '}') {
+                    ++k;
+                }
+            }
+            return unwrapped;
         }
     }
     return {};

@@ -15,12 +15,13 @@ inline constexpr std::string_view kAccessDriverPart =
 // (DriverID among them) are left out.
 std::string BuildConnectionString(const std::vector<std::string>& params);
 
-// A value holding any of ! ( ) * , ; = ? @ [ ] { } is wrapped in braces, unless it is
-// already wrapped in braces or double quotes.
+// A value holding any of ! ( ) * , ; = ? @ [ ] { }, or starting with a double quote, is
+// wrapped in braces with each "}" inside doubled, unless it is already wrapped in braces or
+// double quotes.
 std::string WrappedValue(std::string_view value);
 
 // The value of a keyword in a connection string (case-insensitive), braces or double quotes
-// around it removed; empty when absent.
+// around it removed ("}}" inside braces read as "}"); empty when absent.
 std::string ConnectionStringValue(std::string_view connectionString, std::string_view keyword);
 
 }  // namespace orvanta::db

@@ -23,6 +23,9 @@ TEST(ConnectionStringTest, keysInFixedOrderWithWrappingRules) {
         // Blanks and bytes outside printable ASCII never wrap.
         {{"Database=/srv/Sala grande/\xe8/data.mdb"},
          driver + ";DBQ=/srv/Sala grande/\xe8/data.mdb"},
+        // A "}" inside a wrapped value is doubled; a leading double quote alone wraps too.
+        {{"Database=/a};DSN=x/data.mdb"}, driver + ";DBQ={/a}};DSN=x/data.mdb}"},
+        {{"Database=\"/a/data.mdb", "User_Name=admin"}, driver + ";DBQ={\"/a/data.mdb};UID=admin"},
         // Already wrapped values stay as they are.
         {{"Database={/a(b)/data.mdb}"}, driver + ";DBQ={/a(b)/data.mdb}"},
         {{"Database=\"/a=b/data.mdb\""}, driver + ";DBQ=\"/a=b/data.mdb\""},
@@ -44,6 +47,15 @@ TEST(ConnectionStringTest, valuesAreReadBackUnwrapped) {
     EXPECT_EQ(ConnectionStringValue(text, "dbq"), "/a;b (c)/data.mdb");
     EXPECT_EQ(ConnectionStringValue(text, "UID"), "admin");
     EXPECT_EQ(ConnectionStringValue(text, "PWD"), "");
+}
+
+TEST(ConnectionStringTest, valuesWithBracesAndQuotesComeBackWhole) {
+    for (const std::string value : {"/a};DSN=x/data.mdb", "/a}", "\"/a;UID=x", "{/a", "}}"}) {
+        const std::string text = BuildConnectionString({"Database=" + value, "User_Name=admin"});
+        EXPECT_EQ(ConnectionStringValue(text, "DBQ"), value) << text;
+        EXPECT_EQ(ConnectionStringValue(text, "UID"), "admin") << text;
+        EXPECT_EQ(ConnectionStringValue(text, "DSN"), "") << text;
+    }
 }
 
 }  // namespace
