@@ -215,14 +215,17 @@ TEST_F(ManagerWindowTest, editThenCloseWritesNothingAndEditThenSaveWritesWhatCha
 TEST_F(ManagerWindowTest, activateAndDeactivateSendOnlyTheFlagAndAlwaysReload) {
     Open();
     ChooseGroup("Sala d'attesa");
-    ClickRow(1);  // the inactive player
+    ClickTitle(4);  // descending by address: the inactive player comes first
+    ASSERT_EQ(GridColumn(), (std::vector<std::string>{"10.0.0.2", "10.0.0.1"}));
     m_trace.clear();
     QTest::mouseClick(Window().JvBitBtn6, Qt::LeftButton);  // "Attiva lettore"
     ASSERT_GE(m_trace.size(), 1u);
     EXPECT_EQ(m_trace[0],
               (TracedStatement{"UPDATE manager SET attivo = ? WHERE id = ?", {Int(1), Int(2)}}));
     EXPECT_EQ(Texts(), Then({m_trace[0].sql}, Reload("'Sala d''attesa'")));
-    EXPECT_EQ(GridCurrentRow(), 0);  // the reload returns to the first row
+    // The reload shows the group in group-name order again, from its first row.
+    EXPECT_EQ(GridColumn(), (std::vector<std::string>{"10.0.0.1", "10.0.0.2"}));
+    EXPECT_EQ(GridCurrentRow(), 0);
 
     // The first row is already active: nothing to write, yet the reload runs.
     m_trace.clear();

@@ -4,6 +4,7 @@
 
 #include <QAction>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 
@@ -87,6 +88,8 @@ TEST_F(WorkingCycleTest, wholeCycleReachesEveryActivePlayerInOrder) {
     EXPECT_EQ(GridColumn(5).size(), 4u);
     EXPECT_EQ(GridCurrentRow(), 0);
     ASSERT_EQ(Commands().LinkCount(), 3u);
+    // Every link created puts the pointer where the player windows expect it.
+    EXPECT_EQ(std::count(m_effects.calls.begin(), m_effects.calls.end(), "MovePointer 586 363"), 3);
     for (SimulatedPlayer* player : {&first, &second, &third}) {
         EXPECT_EQ(player->Line().ConnectionCount(), 1);
         EXPECT_EQ(player->Ftp().Commands(), kLogin) << player->Port();
