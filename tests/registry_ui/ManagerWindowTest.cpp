@@ -7,6 +7,7 @@
 #include <QFrame>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QToolButton>
 
 #include "registry/widgets/FilenameEdit.h"
@@ -368,6 +369,71 @@ TEST_F(ManagerWindowTest, menuOffersTheGroupCommandsInOrder) {
                          "1 - &Inizializza lettori", "2 - Copia &files nei lettori",
                          "3 - &Carica files nei lettori", "-", "&Play", "&Pausa", "&Stop"}));
     EXPECT_EQ(Window().JvBitBtn8->menu(), Window().popup3);
+}
+
+}  // namespace
+}  // namespace orvanta::registry::ui::test
+
+namespace orvanta::registry::ui::test {
+namespace {
+
+class SelectorTest : public ManagerWindowFixture {};
+
+TEST_F(SelectorTest, typedPrefixOfAGroupStaysAsTypedAndSavesANewGroup) {
+    AddPlayer("Sala", "10.0.0.1", 7001, true, "/media/uno.mp4");
+    Open();
+    QLineEdit& edit = *Window().ListaPlurilist->lineEdit();
+    QTest::keyClicks(&edit, "Sal");
+    EXPECT_EQ(Window().ListaPlurilist->currentText(), "Sal");
+    EXPECT_EQ(SelectorColour(), kRed);
+
+    Window().JvBitBtn3->click();  // "&Aggiungi lettore"
+    Window().JvImgBtn1->click();  // "&Salva"
+    EXPECT_EQ(Stored("select manager_list_name from manager order by id"),
+              (std::vector<std::string>{"Sala", "Sal"}));
+    EXPECT_EQ(m_notices.errors, std::vector<std::string>{});
+}
+
+TEST_F(SelectorTest, groupListIsAlphabeticalWithoutRegardToCase) {
+    for (const char* group : {"Zeta", "beta", "Sala", "Alpha"}) {
+        AddPlayer(group, "10.0.0.1", 7001, true, "/media/uno.mp4");
+    }
+    Open();
+    EXPECT_EQ(SelectorItems(), (std::vector<std::string>{"Alpha", "beta", "Sala", "Zeta"}));
+}
+
+TEST_F(SelectorTest, menuHintsNeverReachTheStatusBar) {
+    AddPlayer("Sala", "10.0.0.1", 7001, true, "/media/uno.mp4");
+    Open();
+    Window().Preparalettori1->hover();
+    Window().Preparalettori1->showStatusText(Window().popup3);
+    EXPECT_EQ(Window().statusBar()->currentMessage(), "");
+    EXPECT_EQ(Window().Preparalettori1->property("Hint").toString(),
+              "Si connette ai lettori  e li prepara alla riproduzione");
+}
+
+TEST_F(SelectorTest, untouchedNewRowIsDroppedWhenTheGridLosesTheFocus) {
+    AddPlayer("Sala", "10.0.0.1", 7001, true, "/media/uno.mp4");
+    Open();
+    ChooseGroup("Sala");
+    Window().activateWindow();
+    Window().playlistdb->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Window().playlistdb->hasFocus(); }));
+    Window().Store().NewPlayer();
+    ASSERT_EQ(Window().Store().qfiles.State(), db::DatasetState::Insert);
+
+    Window().ListaPlurilist->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Window().playlistdb->hasFocus(); }));
+    EXPECT_EQ(Window().Store().qfiles.State(), db::DatasetState::Browse);
+    EXPECT_EQ(GridColumn(), (std::vector<std::string>{"10.0.0.1"}));
+
+    // Added through the button, the row survives the focus going to the panel.
+    Window().playlistdb->setFocus();
+    QTest::mouseClick(Window().JvBitBtn3, Qt::LeftButton);
+    Window().JvIPAddress1->setFocus();
+    QTest::qWait(0);
+    EXPECT_EQ(Window().Store().qfiles.State(), db::DatasetState::Insert);
+    EXPECT_EQ(m_notices.errors, std::vector<std::string>{});
 }
 
 }  // namespace
