@@ -180,14 +180,40 @@ struct FtpClient::State {
         throw Failure(kClosedGracefully);
     }
 
-    // Brings the conversation back in step after a failed transfer: every reply before the
-    // one to NOOP belongs to that transfer and is passed over.
+    // Brings the conversation back in step after a failed transfer: the replies that transfer
+    // may still produce are passed over; the first other one answers NOOP, and anything but a
+    // positive answer fails with its text rather than waiting for a 200 that may never come.
     void CatchUp() {
         SendCommand("NOOP");
-        do {
+        for (;;) {
             lastReply = ReadReply([this] { return ReadLine(); });
-        } while (lastReply.code != 200);
+            if (!IsTransferReply(lastReply.code)) {
+                break;
+            }
+        }
         finalReplyPending = false;
+        if (lastReply.code < 200 || lastReply.code > 299) {
+            throw ReplyError(lastReply);
+        }
+    }
+
+    static bool IsTransferReply(int code) {
+        switch (code) {
+            case 225:
+            case 226:
+            case 250:
+            case 421:
+            case 425:
+            case 426:
+            case 450:
+            case 451:
+            case 452:
+            case 552:
+            case 553:
+                return true;
+            default:
+                return code >= 100 && code < 200;
+        }
     }
 
     const Reply& Expect(std::initializer_list<int> accepted) {

@@ -124,5 +124,29 @@ TEST_F(UploadFaultTest, serverThatNeverConnectsBackTimesOutAndTheNextCopyStoresT
     EXPECT_TRUE(stored == m_content) << stored.size() << " of " << m_content.size() << " bytes";
 }
 
+TEST_F(UploadFaultTest, serverRefusingNoopAfterAFailedTransferFailsTheCopyInsteadOfHanging) {
+    ScriptedFtpServer server([&](ScriptedSession& s) {
+        s.Login();
+        s.Read();
+        s.Reply("200 PORT command successful.");
+        s.Expect("STOR clip.mp4");
+        s.Reply("150 Opening data connection.");
+        s.Expect("NOOP");
+        s.Reply("425 Can't open data connection.");
+        s.Reply("502 Command not implemented.");
+        s.ReadUntilClosed();
+    });
+    auto form = LoggedInLink(server);
+    form->IdFTP.DataConnectionTimeout = std::chrono::milliseconds(300);
+
+    Click([&] { form->btnInviaFileClick(); });
+    Click([&] { form->btnInviaFileClick(); });
+    EXPECT_EQ(m_notices.errors,
+              (std::vector<std::string>{"Socket Error # 10060\r\nConnection timed out.",
+                                        "Command not implemented.\r\n"}));
+    form.reset();
+    EXPECT_EQ(server.Finish(), "");
+}
+
 }  // namespace
 }  // namespace orvanta::faults
