@@ -302,7 +302,8 @@ void FtpClient::UploadStream(UploadSource& source, const std::string& name) {
     try {
         SendSource(*this, source, data);
     } catch (...) {
-        ShutdownAndClose(data);
+        // A normal end would make the server store the part sent as the whole file.
+        data.Abort();
         throw;
     }
     ShutdownAndClose(data);

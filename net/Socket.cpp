@@ -77,6 +77,14 @@ void Socket::Close() noexcept {
     }
 }
 
+void Socket::Abort() noexcept {
+    if (m_fd >= 0) {
+        linger reset{1, 0};
+        ::setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        Close();
+    }
+}
+
 void Socket::ShutdownSend() noexcept {
     if (m_fd >= 0) {
         ::shutdown(m_fd, SHUT_WR);

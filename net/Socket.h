@@ -35,6 +35,9 @@ public:
     void Close() noexcept;
     // Ends the sending side (the peer reads end of data), ignoring errors.
     void ShutdownSend() noexcept;
+    // Closes with a reset, so the peer learns the data stopped short instead of reading a
+    // normal end.
+    void Abort() noexcept;
 
     Ipv4 LocalAddress() const;
     std::uint16_t LocalPort() const;

@@ -1,5 +1,6 @@
 #include "tests/ftp/ScriptedFtpServer.h"
 
+#include <cerrno>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -143,13 +144,16 @@ Fd ScriptedSession::ConnectData(const std::string& portLine, const std::string& 
     return data;
 }
 
-std::string ScriptedSession::ReceiveAll(const Fd& data) {
+std::string ScriptedSession::ReceiveAll(const Fd& data, bool* reset) {
     std::string received;
     for (;;) {
         WaitReadable(data.Get(), "data");
         char chunk[65536];
         const ssize_t n = ::recv(data.Get(), chunk, sizeof chunk, 0);
         if (n <= 0) {
+            if (reset) {
+                *reset = n < 0 && errno == ECONNRESET;
+            }
             return received;
         }
         received.append(chunk, static_cast<std::size_t>(n));

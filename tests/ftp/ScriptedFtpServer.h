@@ -50,7 +50,8 @@ public:
     // Opens a data connection from the given local address to the one a PORT line announced.
     static Fd ConnectData(const std::string& portLine, const std::string& from = "127.0.0.1");
     // Everything received on a data connection until the client's end of data (or a reset).
-    static std::string ReceiveAll(const Fd& data);
+    // reset, when given, tells whether the client ended the data with a reset.
+    static std::string ReceiveAll(const Fd& data, bool* reset = nullptr);
     // Receives a little, then resets the connection (the client's sends then fail).
     static std::string ReceiveSomeThenReset(Fd& data, std::size_t bytes);
 
