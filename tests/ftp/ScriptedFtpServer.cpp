@@ -1,6 +1,5 @@
 #include "tests/ftp/ScriptedFtpServer.h"
 
-#include <cerrno>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -8,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <stdexcept>
 
