@@ -20,28 +20,15 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "db/Connection.h"
 #include "db/Query.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Ms(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-// A /proc/self/status figure in KiB ("VmRSS", "VmHWM").
-long StatusKib(const std::string& key) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind(key + ":", 0) == 0) {
-            return std::strtol(line.c_str() + key.size() + 1, nullptr, 10);
-        }
-    }
-    return -1;
-}
+using orvanta::bench::Clock;
+using orvanta::bench::Ms;
+using orvanta::bench::StatusKib;
 
 void Exec(sqlite3* db, const std::string& sql) {
     char* error = nullptr;

@@ -21,6 +21,7 @@
 #include <fstream>
 #include <string>
 
+#include "bench/BenchSupport.h"
 #include "core/DesktopEffects.h"
 #include "core/Notices.h"
 #include "registry/Schema.h"
@@ -29,22 +30,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Ms(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-long StatusKib(const std::string& key) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind(key + ":", 0) == 0) {
-            return std::strtol(line.c_str() + key.size() + 1, nullptr, 10);
-        }
-    }
-    return -1;
-}
+using orvanta::bench::Clock;
+using orvanta::bench::Ms;
+using orvanta::bench::StatusKib;
 
 struct SilentNotices : orvanta::Notices {
     void ShowError(const std::string& text) override {

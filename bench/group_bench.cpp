@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "core/DesktopEffects.h"
 #include "core/Notices.h"
 #include "link/TForm1.h"
@@ -36,12 +37,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using orvanta::bench::Clock;
+using orvanta::bench::Ms;
 namespace fs = std::filesystem;
-
-double Ms(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
 
 // Boxes that answer at once; a failure ends the benchmark.
 class QuietNotices : public orvanta::Notices {

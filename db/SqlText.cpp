@@ -182,4 +182,15 @@ std::string BracketedName(std::string_view name) {
     return out;
 }
 
+std::string QuotedLiteral(std::string_view text) {
+    std::string out = "'";
+    for (char c : text) {
+        out += c;
+        if (c == '\'') {
+            out += '\'';
+        }
+    }
+    return out + "'";
+}
+
 }  // namespace orvanta::db

@@ -39,4 +39,7 @@ std::string ReplaceIdentity(std::string_view sql, std::string_view with);
 // name between "[" and "]".
 std::string BracketedName(std::string_view name);
 
+// A text as an SQL string literal: single quotes around it, each single quote inside doubled.
+std::string QuotedLiteral(std::string_view text);
+
 }  // namespace orvanta::db

@@ -13,17 +13,7 @@
 
 namespace {
 
-// The quoting rule of group names: single quotes around, each one inside doubled.
-std::string Quoted(const std::string& name) {
-    std::string out = "'";
-    for (char c : name) {
-        out += c;
-        if (c == '\'') {
-            out += '\'';
-        }
-    }
-    return out + "'";
-}
+using orvanta::db::QuotedLiteral;
 
 void CheckFoundPlace(std::string_view sql) {
     const std::size_t at = orvanta::db::FindOrderBy(sql);
@@ -50,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string head = form == 1 ? "select * from manager where manager_list_name="
                                        : "select * from manager where attivo=1 and "
                                          "manager_list_name=";
-    const std::string condition = head + Quoted(text);
+    const std::string condition = head + QuotedLiteral(text);
     const std::string order =
         form == 3 ? " order by player_ip DESC" : " order by manager_list_name";
     const std::string statement = condition + order;

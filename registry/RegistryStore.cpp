@@ -2,21 +2,14 @@
 
 #include "core/Text.h"
 #include "db/Field.h"
+#include "db/SqlText.h"
 #include "registry/ExecutableFolder.h"
 #include "registry/Schema.h"
 
 namespace orvanta::registry {
 
 std::string Quoted(const std::string& name) {
-    std::string out = "'";
-    for (char c : name) {
-        out += c;
-        if (c == '\'') {
-            out += '\'';
-        }
-    }
-    out += '\'';
-    return out;
+    return db::QuotedLiteral(name);
 }
 
 RegistryStore::RegistryStore(FolderSource executableFolder, std::unique_ptr<db::Driver> driver)
