@@ -90,7 +90,9 @@ void SendSource(FtpClient& client, UploadSource& source, net::Socket& data) {
                 throw Failure(kNoDataToRead);
             }
             for (std::size_t done = 0; done < read;) {
-                const std::size_t accepted = data.Send(buffer.get() + done, read - done);
+                const std::size_t accepted =
+                    data.Send(buffer.get() + done, read - done,
+                              static_cast<int>(client.DataSendStallTimeout.count()));
                 done += accepted;
                 sent += static_cast<std::int64_t>(accepted);
                 if (client.OnWork) {

@@ -39,6 +39,9 @@ public:
     // How long an upload waits for the server's data connection before failing with the
     // socket error 10060.
     std::chrono::milliseconds DataConnectionTimeout{60000};
+    // How long a send on the data connection may make no progress (the server stopped reading)
+    // before the upload fails with the socket error 10060.
+    std::chrono::milliseconds DataSendStallTimeout{60000};
 
     std::function<void(FtpClient&, WorkMode, std::int64_t workCountMax)> OnWorkBegin;
     std::function<void(FtpClient&, WorkMode, std::int64_t workCount)> OnWork;

@@ -176,6 +176,14 @@ void Socket::SendAll(const char* data, std::size_t size) {
 
 void Socket::SendAll(const char* data, std::size_t size, int stallMs) {
     while (size > 0) {
+        const std::size_t sent = Send(data, size, stallMs);
+        data += sent;
+        size -= sent;
+    }
+}
+
+std::size_t Socket::Send(const char* data, std::size_t size, int stallMs) {
+    for (;;) {
         pollfd p{m_fd, POLLOUT, 0};
         const int n = ::poll(&p, 1, stallMs);
         if (n == 0) {
@@ -189,14 +197,12 @@ void Socket::SendAll(const char* data, std::size_t size, int stallMs) {
         }
         // Writable (or in error, which the send reports): take what fits without blocking.
         const ssize_t sent = ::send(m_fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (sent < 0) {
-            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) {
-                continue;
-            }
+        if (sent >= 0) {
+            return static_cast<std::size_t>(sent);
+        }
+        if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) {
             ThrowLastSocketError();
         }
-        data += sent;
-        size -= static_cast<std::size_t>(sent);
     }
 }
 

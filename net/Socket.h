@@ -55,6 +55,8 @@ public:
     // The same, but gives up with SocketError 10060 once the system has taken nothing for
     // stallMs: the peer has stopped reading and every buffer on the way is full.
     void SendAll(const char* data, std::size_t size, int stallMs);
+    // One send that waits at most stallMs for room, then fails with SocketError 10060.
+    std::size_t Send(const char* data, std::size_t size, int stallMs);
 
 private:
     int m_fd = -1;

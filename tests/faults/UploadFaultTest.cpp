@@ -148,5 +148,28 @@ TEST_F(UploadFaultTest, serverRefusingNoopAfterAFailedTransferFailsTheCopyInstea
     EXPECT_EQ(server.Finish(), "");
 }
 
+TEST_F(UploadFaultTest, serverThatStopsReadingTheDataFailsTheCopyInsteadOfHanging) {
+    ScriptedFtpServer server([&](ScriptedSession& s) {
+        s.Login();
+        const std::string port = s.Read();
+        s.Reply("200 PORT command successful.");
+        s.Expect("STOR clip.mp4");
+        s.Reply("150 Opening data connection.");
+        // Connects and never reads: the system's buffers fill and the client's sends stall.
+        Fd data = ScriptedSession::ConnectData(port);
+        s.ReadUntilClosed();
+    });
+    auto form = LoggedInLink(server);
+    form->IdFTP.DataSendStallTimeout = std::chrono::milliseconds(300);
+
+    Click([&] { form->btnInviaFileClick(); });
+    EXPECT_EQ(m_notices.errors,
+              std::vector<std::string>{"Socket Error # 10060\r\nConnection timed out."});
+    EXPECT_GT(form->barprog.Position(), 0);
+    EXPECT_LT(form->barprog.Position(), form->barprog.Max());
+    form.reset();
+    EXPECT_EQ(server.Finish(), "");
+}
+
 }  // namespace
 }  // namespace orvanta::faults
