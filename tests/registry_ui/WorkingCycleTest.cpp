@@ -91,6 +91,8 @@ TEST_F(WorkingCycleTest, wholeCycleReachesEveryActivePlayerInOrder) {
     // Every link created puts the pointer where the player windows expect it.
     EXPECT_EQ(std::count(m_effects.calls.begin(), m_effects.calls.end(), "MovePointer 586 363"), 3);
     for (SimulatedPlayer* player : {&first, &second, &third}) {
+        // The peer accepts on a thread of its own: wait for it to have seen the connection.
+        EXPECT_TRUE(player->Line().WaitForConnections(1)) << player->Port();
         EXPECT_EQ(player->Line().ConnectionCount(), 1);
         EXPECT_EQ(player->Ftp().Commands(), kLogin) << player->Port();
     }
