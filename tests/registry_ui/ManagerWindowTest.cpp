@@ -429,9 +429,15 @@ TEST_F(SelectorTest, untouchedNewRowIsDroppedWhenTheGridLosesTheFocus) {
 
     // Added through the button, the row survives the focus going to the panel.
     Window().playlistdb->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Window().playlistdb->hasFocus(); }));
     QTest::mouseClick(Window().JvBitBtn3, Qt::LeftButton);
     Window().JvIPAddress1->setFocus();
-    QTest::qWait(0);
+    // The focus has really left the grid for the panel's box before the row is looked at.
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        QWidget* focus = QApplication::focusWidget();
+        return focus &&
+               (focus == Window().JvIPAddress1 || Window().JvIPAddress1->isAncestorOf(focus));
+    }));
     EXPECT_EQ(Window().Store().qfiles.State(), db::DatasetState::Insert);
     EXPECT_EQ(m_notices.errors, std::vector<std::string>{});
 }
