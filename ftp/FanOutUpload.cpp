@@ -1,0 +1,138 @@
+#include "ftp/FanOutUpload.h"
+
+#include <exception>
+#include <utility>
+
+#include "ftp/FileSource.h"
+
+namespace orvanta::ftp {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The client's own work callbacks, put back when the upload ends however it ends.
+class CallbackSwap {
+public:
+    explicit CallbackSwap(FtpClient& client)
+        : m_client(client),
+          m_begin(std::move(client.OnWorkBegin)),
+          m_work(std::move(client.OnWork)),
+          m_end(std::move(client.OnWorkEnd)) {}
+    ~CallbackSwap() {
+        m_client.OnWorkBegin = std::move(m_begin);
+        m_client.OnWork = std::move(m_work);
+        m_client.OnWorkEnd = std::move(m_end);
+    }
+    CallbackSwap(const CallbackSwap&) = delete;
+    CallbackSwap& operator=(const CallbackSwap&) = delete;
+
+private:
+    FtpClient& m_client;
+    decltype(FtpClient::OnWorkBegin) m_begin;
+    decltype(FtpClient::OnWork) m_work;
+    decltype(FtpClient::OnWorkEnd) m_end;
+};
+
+}  // namespace
+
+FanOutUpload::FanOutUpload(const std::string& path, const std::string& name,
+                           const std::vector<FtpClient*>& clients, Login login)
+    : m_path(path), m_name(name), m_login(login), m_statuses(clients.size()) {
+    m_threads.reserve(clients.size());
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (std::size_t i = 0; i < clients.size(); ++i) {
+        try {
+            m_threads.emplace_back([this, i, client = clients[i]] { Run(i, *client); });
+            ++m_running;
+        } catch (const std::exception& e) {
+            // No thread for this one (the system is out of them): it fails alone.
+            m_statuses[i].stage = Stage::Failed;
+            m_statuses[i].error = e.what();
+            m_statuses[i].endedAt = Clock::now();
+        }
+    }
+}
+
+FanOutUpload::~FanOutUpload() {
+    for (std::thread& thread : m_threads) {
+        if (thread.joinable()) {
+            thread.join();
+        }
+    }
+}
+
+void FanOutUpload::SetStage(std::size_t index, Stage stage, const std::string& error) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        Status& status = m_statuses[index];
+        status.stage = stage;
+        if (stage == Stage::Sending) {
+            status.sendingSince = Clock::now();
+        }
+        if (stage == Stage::Done || stage == Stage::Failed) {
+            status.error = error;
+            status.endedAt = Clock::now();
+            --m_running;
+        }
+        ++m_changes;
+    }
+    m_changed.notify_all();
+}
+
+void FanOutUpload::Run(std::size_t index, FtpClient& client) {
+    std::string error;
+    bool done = false;
+    try {
+        // The client's own callbacks are back before anyone can learn the upload has ended.
+        CallbackSwap swap(client);
+        client.OnWorkBegin = [this, index](FtpClient&, WorkMode, std::int64_t total) {
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_statuses[index].total = total;
+                m_statuses[index].sent = 0;
+            }
+            SetStage(index, Stage::Sending);
+        };
+        client.OnWork = [this, index](FtpClient&, WorkMode, std::int64_t sent) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_statuses[index].sent = sent;
+        };
+        if (m_login == Login::First) {
+            SetStage(index, Stage::LoggingIn);
+            client.ConnectAndLogin();
+        }
+        FileSource file(m_path);
+        client.UploadStream(file, m_name);
+        done = true;
+    } catch (const std::exception& e) {
+        error = e.what();
+    } catch (...) {
+        error = "Unknown error";
+    }
+    SetStage(index, done ? Stage::Done : Stage::Failed, error);
+}
+
+bool FanOutUpload::WaitForChange(std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    const std::uint64_t seen = m_changes;
+    m_changed.wait_for(lock, timeout, [&] { return m_running == 0 || m_changes != seen; });
+    return m_running == 0;
+}
+
+void FanOutUpload::Wait() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait(lock, [&] { return m_running == 0; });
+}
+
+bool FanOutUpload::Finished() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_running == 0;
+}
+
+std::vector<FanOutUpload::Status> FanOutUpload::Statuses() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_statuses;
+}
+
+}  // namespace orvanta::ftp

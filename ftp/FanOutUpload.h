@@ -1,0 +1,73 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ftp/FtpClient.h"
+
+namespace orvanta::ftp {
+
+// One file uploaded to many FTP servers at once: one thread per server, each running its own
+// client's upload exactly as a single upload runs (same commands, same data connection rules,
+// same waits), with its own progress and its own outcome. A failure stays with its server;
+// the others go on. Each upload reads the file through its own descriptor and sends it through
+// the client's one piece buffer, so memory does not grow with the file.
+class FanOutUpload {
+public:
+    enum class Stage { Waiting, LoggingIn, Sending, Done, Failed };
+    // Whether each client logs in before its upload (fresh clients), or uploads over the
+    // connection it already holds (a client that holds none fails with "Not Connected").
+    enum class Login { First, Already };
+
+    struct Status {
+        Stage stage = Stage::Waiting;
+        // The file's size as the upload began sending; -1 before.
+        std::int64_t total = -1;
+        std::int64_t sent = 0;
+        // The failure's text, as the client raised it.
+        std::string error;
+        // When sending began and when the upload ended (either meaningful once reached).
+        std::chrono::steady_clock::time_point sendingSince{};
+        std::chrono::steady_clock::time_point endedAt{};
+    };
+
+    // Starts every upload at once. The clients are not owned and must outlive this object; while
+    // it runs, each belongs to its upload's thread, and its work callbacks are replaced (they
+    // are put back when the upload ends).
+    FanOutUpload(const std::string& path, const std::string& name,
+                 const std::vector<FtpClient*>& clients, Login login);
+    // Waits for every upload to end.
+    ~FanOutUpload();
+    FanOutUpload(const FanOutUpload&) = delete;
+    FanOutUpload& operator=(const FanOutUpload&) = delete;
+
+    // Waits until an upload changes stage or the timeout passes; true once every upload has
+    // ended. Progress within a stage does not end the wait.
+    bool WaitForChange(std::chrono::milliseconds timeout);
+    // Waits for every upload to end.
+    void Wait();
+    bool Finished() const;
+    // Every upload's status, in the order of the clients.
+    std::vector<Status> Statuses() const;
+
+private:
+    void Run(std::size_t index, FtpClient& client);
+    void SetStage(std::size_t index, Stage stage, const std::string& error = {});
+
+    const std::string m_path;
+    const std::string m_name;
+    const Login m_login;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::uint64_t m_changes = 0;
+    std::size_t m_running = 0;
+    std::vector<Status> m_statuses;
+    std::vector<std::thread> m_threads;
+};
+
+}  // namespace orvanta::ftp

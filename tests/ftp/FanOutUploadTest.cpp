@@ -1,0 +1,199 @@
+#include "ftp/FanOutUpload.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "net/Socket.h"
+#include "tests/ftp/TestSources.h"
+#include "tests/support/PyFtpServer.h"
+#include "tests/support/Wait.h"
+
+namespace orvanta::ftp {
+namespace {
+
+namespace fs = std::filesystem;
+using Stage = FanOutUpload::Stage;
+
+const char* const kUser = "orvanta";
+const char* const kPassword = "brindlemoss";
+const char* const kName = "clip one.bin";
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+// A port on loopback where nothing listens.
+int ClosedPort() {
+    net::Socket probe = net::ListenTcp(0x7F000001, 0, 1);
+    return probe.LocalPort();
+}
+
+// Real FTP servers on loopback, each with a home folder of its own, and the file they receive.
+class FanOutUploadTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/orvanta-fanout-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        m_dir = pattern;
+        // Not a multiple of the piece size, so the last piece is a short one.
+        m_bytes = test::Pattern(3 * 32768 * 7 + 1234);
+        m_file = (m_dir / "source.bin").string();
+        std::ofstream(m_file, std::ios::binary) << m_bytes;
+    }
+    void TearDown() override {
+        m_clients.clear();
+        m_servers.clear();
+        fs::remove_all(m_dir);
+    }
+
+    // A server and a fresh client pointed at it; returns its index.
+    std::size_t AddServer() {
+        const fs::path home = m_dir / ("home" + std::to_string(m_homes.size()));
+        fs::create_directory(home);
+        m_homes.push_back(home);
+        m_servers.push_back(
+            std::make_unique<orvanta::test::PyFtpServer>(home.string(), kUser, kPassword));
+        AddClient(m_servers.back()->Port());
+        return m_homes.size() - 1;
+    }
+    // A client pointed at a port where nothing listens.
+    std::size_t AddUnreachable() {
+        m_homes.push_back({});
+        AddClient(ClosedPort());
+        return m_homes.size() - 1;
+    }
+    void AddClient(int port) {
+        auto client = std::make_unique<FtpClient>();
+        client->Host = "127.0.0.1";
+        client->Port = port;
+        client->Username = kUser;
+        client->Password = kPassword;
+        m_clients.push_back(std::move(client));
+    }
+    std::vector<FtpClient*> Clients() const {
+        std::vector<FtpClient*> clients;
+        for (const auto& client : m_clients) {
+            clients.push_back(client.get());
+        }
+        return clients;
+    }
+    std::string Stored(std::size_t server) const { return ReadFile(m_homes[server] / kName); }
+
+    fs::path m_dir;
+    std::string m_bytes;
+    std::string m_file;
+    std::vector<fs::path> m_homes;
+    std::vector<std::unique_ptr<orvanta::test::PyFtpServer>> m_servers;
+    std::vector<std::unique_ptr<FtpClient>> m_clients;
+};
+
+TEST_F(FanOutUploadTest, everyServerStoresTheWholeFileWithItsOwnProgress) {
+    for (int i = 0; i < 4; ++i) {
+        AddServer();
+    }
+    const auto size = static_cast<std::int64_t>(m_bytes.size());
+    FanOutUpload upload(m_file, kName, Clients(), FanOutUpload::Login::First);
+    // Progress seen while it runs never goes past the file's size.
+    bool withinSize = true;
+    while (!upload.WaitForChange(std::chrono::milliseconds(20))) {
+        for (const auto& status : upload.Statuses()) {
+            withinSize = withinSize && status.sent <= size && status.total <= size;
+        }
+    }
+    EXPECT_TRUE(withinSize);
+
+    const auto statuses = upload.Statuses();
+    ASSERT_EQ(statuses.size(), 4u);
+    for (std::size_t i = 0; i < statuses.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(statuses[i].stage, Stage::Done);
+        EXPECT_EQ(statuses[i].error, "");
+        EXPECT_EQ(statuses[i].total, size);
+        EXPECT_EQ(statuses[i].sent, size);
+        EXPECT_LE(statuses[i].sendingSince, statuses[i].endedAt);
+        EXPECT_TRUE(Stored(i) == m_bytes) << "stored " << Stored(i).size() << " bytes";
+        // Each server saw one login and one store, in the single upload's order.
+        auto commands = m_servers[i]->Commands();
+        ASSERT_GE(commands.size(), 6u);
+        EXPECT_EQ(commands[0], "USER orvanta");
+        EXPECT_EQ(commands[2], "TYPE I");
+        EXPECT_EQ(commands[4].rfind("PORT 127,0,0,1,", 0), 0u) << commands[4];
+        EXPECT_EQ(commands[5], std::string("STOR ") + kName);
+    }
+}
+
+TEST_F(FanOutUploadTest, aRefusedStoreAndAnUnreachableServerFailAloneWhileTheOthersComplete) {
+    const std::size_t first = AddServer();
+    const std::size_t refusing = AddServer();
+    const std::size_t unreachable = AddUnreachable();
+    const std::size_t last = AddServer();
+    // A folder where the file would go: the server refuses the store.
+    fs::create_directory(m_homes[refusing] / kName);
+
+    FanOutUpload upload(m_file, kName, Clients(), FanOutUpload::Login::First);
+    upload.Wait();
+    const auto statuses = upload.Statuses();
+
+    for (std::size_t done : {first, last}) {
+        EXPECT_EQ(statuses[done].stage, Stage::Done);
+        EXPECT_TRUE(Stored(done) == m_bytes);
+    }
+    EXPECT_EQ(statuses[refusing].stage, Stage::Failed);
+    // The server's reply text, as the client raises it.
+    EXPECT_EQ(statuses[refusing].error, "Is a directory.\r\n");
+    EXPECT_EQ(statuses[refusing].total, -1) << "nothing was sent";
+    EXPECT_EQ(statuses[unreachable].stage, Stage::Failed);
+    EXPECT_EQ(statuses[unreachable].error, "Socket Error # 10061\r\nConnection refused.");
+}
+
+TEST_F(FanOutUploadTest, aFileThatCannotBeOpenedFailsEveryUploadWithItsText) {
+    AddServer();
+    AddServer();
+    FanOutUpload upload((m_dir / "missing.bin").string(), kName, Clients(),
+                        FanOutUpload::Login::First);
+    upload.Wait();
+    for (const auto& status : upload.Statuses()) {
+        EXPECT_EQ(status.stage, Stage::Failed);
+        EXPECT_EQ(status.error.rfind(
+                      "Cannot open file \"" + (m_dir / "missing.bin").string() + "\". ", 0),
+                  0u)
+            << status.error;
+    }
+}
+
+TEST_F(FanOutUploadTest, loggedInClientsUploadOverTheirConnectionAndGetTheirCallbacksBack) {
+    AddServer();
+    AddServer();
+    std::int64_t ownProgress = 0;
+    m_clients[0]->OnWork = [&](FtpClient&, WorkMode, std::int64_t count) { ownProgress = count; };
+    m_clients[0]->ConnectAndLogin();
+    // The second client never logged in: it fails as a single upload would.
+    FanOutUpload upload(m_file, kName, Clients(), FanOutUpload::Login::Already);
+    upload.Wait();
+    const auto statuses = upload.Statuses();
+    EXPECT_EQ(statuses[0].stage, Stage::Done);
+    EXPECT_EQ(statuses[0].sent, static_cast<std::int64_t>(m_bytes.size()));
+    EXPECT_TRUE(Stored(0) == m_bytes);
+    EXPECT_EQ(statuses[1].stage, Stage::Failed);
+    EXPECT_EQ(statuses[1].error, "Not Connected");
+    EXPECT_EQ(ownProgress, 0) << "the engine reports progress through its own statuses";
+    const auto commands = m_servers[0]->Commands();
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), "USER orvanta"), 1) << "no second login";
+
+    // The same connection takes a further upload, reported to the client's own callback.
+    test::StringSource more("more");
+    m_clients[0]->UploadStream(more, "more.bin");
+    EXPECT_EQ(ownProgress, 4);
+}
+
+}  // namespace
+}  // namespace orvanta::ftp
