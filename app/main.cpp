@@ -1,13 +1,37 @@
 #include <QApplication>
 
+#include <iostream>
+#include <string>
+#include <vector>
+
 #include "app/QtDesktopEffects.h"
 #include "app/QtNotices.h"
 #include "app/WindowSet.h"
+#include "core/CommandLine.h"
 #include "core/Dispatch.h"
 
+namespace {
+
+const orvanta::ProgramUsage kProgram{
+    "orvanta-manager",
+    "usage: orvanta-manager\n"
+    "       orvanta-manager --help | --version\n"
+    "KELT Orvanta Manager: keeps the registry of networked media players and runs the group\n"
+    "commands on them. It takes no arguments; the registry is data.mdb beside the\n"
+    "executable (make one with orvanta-registry create).\n"};
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    // Answered before the toolkit starts, so they work without a display (packaging checks).
+    if (const auto status = orvanta::AnswerHelpOrVersion(
+            kProgram, std::vector<std::string>(argv + 1, argv + argc), std::cout)) {
+        return *status;
+    }
+
     QApplication application(argc, argv);
     application.setApplicationName(QString::fromLocal8Bit(orvanta::kApplicationTitle));
+    application.setApplicationVersion(QString::fromLatin1(orvanta::ProgramVersion()));
     // Menus open with a slide where the desktop animates them.
     QApplication::setEffectEnabled(Qt::UI_AnimateMenu);
 

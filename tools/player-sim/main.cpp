@@ -1,13 +1,14 @@
 // orvanta-player-sim: a simulated media player's control port.
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include <sys/time.h>
 
+#include "core/CommandLine.h"
 #include "net/Socket.h"
 #include "tools/player-sim/PlayerSimulator.h"
 
@@ -47,54 +48,52 @@ std::string Visible(const std::string& line) {
     return out;
 }
 
-int Usage() {
-    std::cerr << "usage: orvanta-player-sim --port P [--name NAME] [--bind ADDRESS]\n"
-                 "  Plays a media player's control port: prints every line received and\n"
-                 "  answers with a status line. ADDRESS defaults to 127.0.0.1.\n";
-    return 2;
-}
+const orvanta::ProgramUsage kProgram{
+    "orvanta-player-sim",
+    "usage: orvanta-player-sim --port P [--name NAME] [--bind ADDRESS]\n"
+    "       orvanta-player-sim --help | --version\n"
+    "Plays a media player's control port for trying a set-up without hardware: prints every\n"
+    "line received and answers with a status line, until interrupted.\n"
+    "  --port P         the control port to listen on (1 to 65535)\n"
+    "  --name NAME      the name in its answers and output (default player-P)\n"
+    "  --bind ADDRESS   the address to listen on (default 127.0.0.1)\n"
+    "Exit status: 0 stopped by a signal, 1 could not listen, 2 wrong arguments.\n"};
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    int port = -1;
-    std::string name;
-    std::string bind = "127.0.0.1";
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (i + 1 >= argc) {
-            return Usage();
-        }
-        const std::string value = argv[++i];
-        if (arg == "--port") {
-            char* end = nullptr;
-            long number = std::strtol(value.c_str(), &end, 10);
-            if (value.empty() || *end != '\0' || number < 1 || number > 65535) {
-                std::cerr << "orvanta-player-sim: port must be a number from 1 to 65535: " << value
-                          << "\n";
-                return 2;
-            }
-            port = static_cast<int>(number);
-        } else if (arg == "--name") {
-            name = value;
-        } else if (arg == "--bind") {
-            bind = value;
-        } else {
-            return Usage();
-        }
+    orvanta::CommandLine line;
+    if (const auto status = orvanta::ParseCommandLine(
+            kProgram, std::vector<std::string>(argv + 1, argv + argc),
+            {{"--port", "--name", "--bind"}, {}}, line, std::cout, std::cerr)) {
+        return *status;
     }
-    if (port < 0) {
-        return Usage();
+    if (!line.positional.empty()) {
+        return orvanta::WrongArgument(kProgram, "unexpected argument '" + line.positional[0] + "'",
+                                      std::cerr);
     }
+    if (!line.Has("--port")) {
+        return orvanta::WrongArgument(kProgram, "--port is needed", std::cerr);
+    }
+    const std::string value = line.Value("--port");
+    if (value.empty() || value.size() > 5 ||
+        value.find_first_not_of("0123456789") != std::string::npos || std::stoi(value) < 1 ||
+        std::stoi(value) > 65535) {
+        return orvanta::WrongArgument(
+            kProgram, "port must be a number from 1 to 65535: '" + value + "'", std::cerr);
+    }
+    const int port = std::stoi(value);
+    std::string name = line.Value("--name");
+    const std::string bind = line.Value("--bind", "127.0.0.1");
     if (name.empty()) {
         name = "player-" + std::to_string(port);
     }
     try {
         orvanta::tools::PlayerSimulator simulator(name, orvanta::net::ResolveHost(bind),
                                                   static_cast<std::uint16_t>(port));
-        simulator.SetObserver([&](int connection, const std::string& line) {
-            std::cout << TimeStamp() << " [" << name << " #" << connection << "] " << Visible(line)
-                      << std::endl;
+        simulator.SetObserver([&](int connection, const std::string& received) {
+            std::cout << TimeStamp() << " [" << name << " #" << connection << "] "
+                      << Visible(received) << std::endl;
         });
         g_simulator = &simulator;
         std::signal(SIGINT, OnSignal);

@@ -3,23 +3,31 @@
 #include <sqlite3.h>
 
 #include <filesystem>
-#include <map>
-#include <set>
 
+#include "core/CommandLine.h"
 #include "registry/Schema.h"
 
 namespace orvanta::tools {
 
 namespace {
 
-constexpr const char* kUsage =
+const ProgramUsage kProgram{
+    "orvanta-registry",
     "usage: orvanta-registry create PATH\n"
     "       orvanta-registry add PATH --group G --ip A --port N --file F [--inactive]\n"
-    "       orvanta-registry list PATH [--group G]\n";
+    "       orvanta-registry list PATH [--group G]\n"
+    "       orvanta-registry --help | --version\n"
+    "Makes and fills the player registry the manager reads (data.mdb beside its executable).\n"
+    "  create  makes an empty registry at PATH; an existing file is never touched\n"
+    "  add     adds a player: viewing group G, IPv4 address A, control port N (its FTP\n"
+    "          server listens on N + 1), file F to play (stored as an absolute path);\n"
+    "          --inactive adds it switched off\n"
+    "  list    prints the players, all or those of group G\n"
+    "Exit status: 0 done, 1 the registry could not be made, read or changed, 2 wrong "
+    "arguments.\n"};
 
 constexpr int kDone = 0;
 constexpr int kFailed = 1;
-constexpr int kBadInput = 2;
 
 bool AllDigits(const std::string& text) {
     if (text.empty()) {
@@ -33,36 +41,20 @@ bool AllDigits(const std::string& text) {
     return true;
 }
 
-// Options after the path: "--name value" pairs and the flags given.
-struct Options {
-    std::map<std::string, std::string> values;
-    std::set<std::string> flags;
-};
-
-// Parses the options a command allows; writes the complaint and returns false on anything else.
-bool ParseOptions(const std::vector<std::string>& args, std::size_t from,
-                  const std::set<std::string>& valued, const std::set<std::string>& flags,
-                  Options& options, std::ostream& err) {
-    for (std::size_t i = from; i < args.size(); ++i) {
-        const std::string& name = args[i];
-        if (flags.count(name)) {
-            options.flags.insert(name);
-        } else if (valued.count(name)) {
-            if (i + 1 >= args.size()) {
-                err << "orvanta-registry: " << name << " needs a value\n";
-                return false;
-            }
-            if (options.values.count(name)) {
-                err << "orvanta-registry: " << name << " given twice\n";
-                return false;
-            }
-            options.values[name] = args[++i];
-        } else {
-            err << "orvanta-registry: unknown option '" << name << "'\n";
-            return false;
-        }
+// Splits a command's arguments after its name; exactly one of them is the registry's path.
+std::optional<int> ParseCommand(const std::vector<std::string>& args, const OptionSpec& spec,
+                                CommandLine& line, std::ostream& out, std::ostream& err) {
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (const auto status = ParseCommandLine(kProgram, rest, spec, line, out, err)) {
+        return status;
     }
-    return true;
+    if (line.positional.empty()) {
+        return WrongArgument(kProgram, args[0] + " needs the registry's path", err);
+    }
+    if (line.positional.size() > 1) {
+        return WrongArgument(kProgram, "unexpected argument '" + line.positional[1] + "'", err);
+    }
+    return std::nullopt;
 }
 
 // An open registry file, closed on scope exit.
@@ -107,11 +99,11 @@ struct Statement {
 };
 
 int Create(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    if (args.size() != 2) {
-        err << kUsage;
-        return kBadInput;
+    CommandLine line;
+    if (const auto status = ParseCommand(args, {}, line, out, err)) {
+        return *status;
     }
-    const std::string& path = args[1];
+    const std::string& path = line.positional[0];
     std::error_code ec;
     if (std::filesystem::exists(std::filesystem::symlink_status(path, ec))) {
         err << "orvanta-registry: " << path << " already exists; it is left as it is\n";
@@ -140,42 +132,40 @@ int Create(const std::vector<std::string>& args, std::ostream& out, std::ostream
 }
 
 int Add(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    Options options;
-    if (args.size() < 2 || args[1].rfind("--", 0) == 0 ||
-        !ParseOptions(args, 2, {"--group", "--ip", "--port", "--file"}, {"--inactive"}, options,
-                      err)) {
-        err << kUsage;
-        return kBadInput;
+    CommandLine options;
+    if (const auto status = ParseCommand(
+            args, {{"--group", "--ip", "--port", "--file"}, {"--inactive"}}, options, out, err)) {
+        return *status;
     }
     for (const char* required : {"--group", "--ip", "--port", "--file"}) {
-        if (!options.values.count(required)) {
-            err << "orvanta-registry: add needs " << required << "\n" << kUsage;
-            return kBadInput;
+        if (!options.Has(required)) {
+            return WrongArgument(kProgram, std::string("add needs ") + required, err);
         }
     }
+    const std::string& path = options.positional[0];
     const std::optional<std::string> address = ParseAddress(options.values["--ip"]);
     if (!address) {
         err << "orvanta-registry: '" << options.values["--ip"]
             << "' is not an IPv4 address (four numbers 0 to 255 joined by dots)\n";
-        return kBadInput;
+        return kUsageError;
     }
     const std::optional<int> port = ParsePort(options.values["--port"]);
     if (!port) {
         err << "orvanta-registry: '" << options.values["--port"]
             << "' is not a port (a whole number from 1 to 65534)\n";
-        return kBadInput;
+        return kUsageError;
     }
     // The manager uploads the file from this machine, from wherever it is started.
     const std::string& file = options.values["--file"];
     std::error_code ec;
     if (file.empty() || !std::filesystem::is_regular_file(file, ec)) {
         err << "orvanta-registry: no file to play at '" << file << "'\n";
-        return kBadInput;
+        return kUsageError;
     }
     const std::string absolute = std::filesystem::absolute(file, ec).lexically_normal().string();
 
     Registry registry;
-    if (!registry.Open(args[1], err)) {
+    if (!registry.Open(path, err)) {
         return kFailed;
     }
     Statement insert;
@@ -183,7 +173,7 @@ int Add(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
                            "INSERT INTO manager (attivo, manager_list_name, player_ip, "
                            "player_port, player_file_play) VALUES (?, ?, ?, ?, ?)",
                            -1, &insert.stmt, nullptr) != SQLITE_OK) {
-        registry.Fail(args[1], err);
+        registry.Fail(path, err);
         return kFailed;
     }
     const std::string& group = options.values["--group"];
@@ -193,7 +183,7 @@ int Add(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     sqlite3_bind_int(insert.stmt, 4, *port);
     sqlite3_bind_text(insert.stmt, 5, absolute.c_str(), -1, SQLITE_TRANSIENT);
     if (sqlite3_step(insert.stmt) != SQLITE_DONE) {
-        registry.Fail(args[1], err);
+        registry.Fail(path, err);
         return kFailed;
     }
     out << "added player " << sqlite3_last_insert_rowid(registry.Handle()) << " to group '" << group
@@ -203,14 +193,13 @@ int Add(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 }
 
 int List(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    Options options;
-    if (args.size() < 2 || args[1].rfind("--", 0) == 0 ||
-        !ParseOptions(args, 2, {"--group"}, {}, options, err)) {
-        err << kUsage;
-        return kBadInput;
+    CommandLine options;
+    if (const auto status = ParseCommand(args, {{"--group"}, {}}, options, out, err)) {
+        return *status;
     }
+    const std::string& path = options.positional[0];
     Registry registry;
-    if (!registry.Open(args[1], err)) {
+    if (!registry.Open(path, err)) {
         return kFailed;
     }
     const bool filtered = options.values.count("--group") > 0;
@@ -221,7 +210,7 @@ int List(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     Statement select;
     if (sqlite3_prepare_v2(registry.Handle(), sql.c_str(), -1, &select.stmt, nullptr) !=
         SQLITE_OK) {
-        registry.Fail(args[1], err);
+        registry.Fail(path, err);
         return kFailed;
     }
     if (filtered) {
@@ -237,7 +226,7 @@ int List(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
         out << "\n";
     }
     if (rc != SQLITE_DONE) {
-        registry.Fail(args[1], err);
+        registry.Fail(path, err);
         return kFailed;
     }
     return kDone;
@@ -277,8 +266,7 @@ std::optional<int> ParsePort(const std::string& text) {
 
 int RunRegistryTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     if (args.empty()) {
-        err << kUsage;
-        return kBadInput;
+        return WrongArgument(kProgram, "no command given", err);
     }
     const std::string& command = args[0];
     if (command == "create") {
@@ -290,12 +278,18 @@ int RunRegistryTool(const std::vector<std::string>& args, std::ostream& out, std
     if (command == "list") {
         return List(args, out, err);
     }
-    if (command == "--help" || command == "-h" || command == "help") {
-        out << kUsage;
+    if (command == "help") {
+        out << kProgram.usage;
         return kDone;
     }
-    err << "orvanta-registry: unknown command '" << command << "'\n" << kUsage;
-    return kBadInput;
+    if (command.size() > 1 && command[0] == '-') {
+        // --help, --version, or a wrong option before any command.
+        CommandLine line;
+        if (const auto status = ParseCommandLine(kProgram, args, {}, line, out, err)) {
+            return *status;
+        }
+    }
+    return WrongArgument(kProgram, "unknown command '" + command + "'", err);
 }
 
 }  // namespace orvanta::tools

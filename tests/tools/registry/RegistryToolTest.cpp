@@ -127,7 +127,7 @@ TEST_F(RegistryToolTest, badInputIsRefusedWithAReason) {
 
     const Result unknown = Tool({"remove", m_registry});
     EXPECT_EQ(unknown.status, 2);
-    EXPECT_EQ(unknown.err.rfind("orvanta-registry: unknown command 'remove'\n", 0), 0u);
+    EXPECT_EQ(unknown.err.rfind("orvanta-registry: unknown command 'remove'", 0), 0u);
     EXPECT_EQ(Tool({}).status, 2);
 }
 
