@@ -103,6 +103,21 @@ std::vector<std::string> Connection::KeyColumns(const std::string& table) {
     return DriverCall([&] { return m_driverConnection->KeyColumns(table); });
 }
 
+void Connection::Begin() {
+    Connect();
+    DriverCall([&] { m_driverConnection->Begin(); });
+}
+
+void Connection::Commit() {
+    Connect();
+    DriverCall([&] { m_driverConnection->Commit(); });
+}
+
+void Connection::Rollback() {
+    Connect();
+    DriverCall([&] { m_driverConnection->Rollback(); });
+}
+
 std::size_t Connection::Fetch(Cursor& cursor, std::vector<Row>& rows, std::size_t maxRows) {
     return DriverCall([&] { return cursor.Fetch(rows, maxRows); });
 }

@@ -45,13 +45,22 @@ public:
     virtual std::int64_t AffectedRows() const = 0;
 };
 
-// One open connection. Statements run in auto-commit mode, exactly as written, with the
-// values bound to the "?" markers by position.
+// One open connection. Statements run exactly as written, with the values bound to the "?"
+// markers by position, each committed on its own unless a transaction is open.
 class DriverConnection {
 public:
     virtual ~DriverConnection() = default;
     virtual std::unique_ptr<Cursor> Execute(const std::string& sql,
                                             const std::vector<BoundValue>& values) = 0;
+    // A transaction: after Begin, statements take effect only when Commit is called, and
+    // Rollback undoes them all; either one ends it and returns to committing each statement
+    // on its own. Transactions do not nest. A cursor still open on a result keeps working
+    // across them. Rollback is called while another failure is on its way out, and after a
+    // failed statement; it must leave the connection usable (and out of the transaction)
+    // whatever happened inside. All three raise DriverError when the driver refuses.
+    virtual void Begin() = 0;
+    virtual void Commit() = 0;
+    virtual void Rollback() = 0;
     // The table's key columns from the catalogue: the primary key, else the best row
     // identifier; empty when it has neither (or the table is unknown).
     virtual std::vector<std::string> KeyColumns(const std::string& table) = 0;

@@ -362,13 +362,33 @@ void Query::Post() {
 
 void Query::RunChange(const std::string& sql, const std::vector<BoundValue>& values,
                       UpdateKind kind) {
+    // A statement that reaches more rows (or none) than the one meant must change nothing, so
+    // it runs in a transaction of its own that a wrong count rolls back.
+    const auto rollBackQuietly = [this] {
+        try {
+            m_conn->Rollback();
+        } catch (const std::exception&) {
+            // The failure already on its way is the one worth showing.
+        }
+    };
+    m_conn->Begin();
     std::int64_t affected = -1;
-    {
+    try {
         std::unique_ptr<Cursor> cursor = m_conn->Execute(sql, values);
         affected = cursor->AffectedRows();
+    } catch (...) {
+        rollBackQuietly();
+        throw;
     }
     if (affected >= 0 && affected != 1) {
+        m_conn->Rollback();
         throw Failure(RowsAffectedText(kind, affected));
+    }
+    try {
+        m_conn->Commit();
+    } catch (...) {
+        rollBackQuietly();
+        throw;
     }
 }
 
@@ -388,6 +408,11 @@ void Query::WriteRow() {
         const std::optional<GeneratedStatement> update =
             statements.Update(m_oldValues, m_rows[m_current]);
         if (!update) {
+            // Changed values that no column of the update table holds (a view's columns come
+            // from its tables) would otherwise be dropped without a word.
+            if (m_rows[m_current] != m_oldValues) {
+                throw Failure(NoUpdateTableText());
+            }
             return;
         }
         RunChange(update->sql, update->values, UpdateKind::Update);

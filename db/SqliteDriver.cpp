@@ -306,9 +306,24 @@ public:
         return keys;
     }
 
+    void Begin() override { Run("BEGIN"); }
+    void Commit() override { Run("COMMIT"); }
+    void Rollback() override {
+        // Some failures (a full disk, a lock lost) end the transaction on their own.
+        if (!sqlite3_get_autocommit(m_db)) {
+            Run("ROLLBACK");
+        }
+    }
+
     std::string FileName() const override { return "libsqlite3"; }
 
 private:
+    void Run(const char* sql) {
+        if (sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) {
+            FailWith(m_db);
+        }
+    }
+
     static void Bind(sqlite3_stmt* stmt, int at, const BoundValue& bound) {
         if (const auto* number = std::get_if<std::int64_t>(&bound.value)) {
             sqlite3_bind_int64(stmt, at, *number);

@@ -351,6 +351,65 @@ TEST_F(RowEditingTest, postedRowsLeaveTheKeptCountAsItWas) {
     EXPECT_TRUE(m_trace.empty());
 }
 
+TEST_F(RowEditingTest, changeReachingMoreThanTheOneRowChangesNothing) {
+    // No key: the row is found by its values, and these two rows share them all. More rows
+    // than one block keep the result's cursor open across the rolled-back change.
+    std::string sql =
+        "BEGIN; CREATE TABLE twins (name VARCHAR(50), port INTEGER);"
+        "INSERT INTO twins VALUES ('uno', 7001);"
+        "INSERT INTO twins VALUES ('uno', 7001);";
+    for (int n = 0; n < 100; ++n) {
+        sql += "INSERT INTO twins VALUES ('altro', " + std::to_string(8000 + n) + ");";
+    }
+    test::ExecSql(m_file, sql + "COMMIT;");
+    OpenSql(m_qfiles, "select * from twins");
+    ASSERT_FALSE(m_qfiles.AllFetched());
+    const auto stored = [this] {
+        return test::ColumnTexts(m_file,
+                                 "select port from twins where name = 'uno' order by rowid");
+    };
+
+    m_qfiles.Edit();
+    m_qfiles.FieldByName("port").SetAsInteger(9000);
+    EXPECT_EQ(FailureText([&] { m_qfiles.Post(); }),
+              "[AnyDAC][DApt]-400. Update command updated [2] instead of [1] record.\r\n"
+              "Possible reasons: update table does not have PK or row identifier,\r\n"
+              "record has been changed/deleted by another user.");
+    EXPECT_EQ(stored(), (std::vector<std::string>{"7001", "7001"}));
+    EXPECT_EQ(m_qfiles.State(), DatasetState::Edit);
+    m_qfiles.Cancel();
+
+    EXPECT_EQ(FailureText([&] { m_qfiles.Delete(); }),
+              "[AnyDAC][DApt]-400. Delete command deleted [2] instead of [1] record.\r\n"
+              "Possible reasons: update table does not have PK or row identifier,\r\n"
+              "record has been changed/deleted by another user.");
+    EXPECT_EQ(stored(), (std::vector<std::string>{"7001", "7001"}));
+    EXPECT_EQ(m_qfiles.FetchedRowCount(), Query::kRowsetSize);
+
+    // The result reads on to its end, and the connection commits the next change again.
+    m_qfiles.MoveTo(101);
+    EXPECT_EQ(m_qfiles.FieldByName("port").AsInteger(), 8099);
+    m_qfiles.Delete();
+    EXPECT_EQ(test::ColumnTexts(m_file, "select count(*) from twins"),
+              (std::vector<std::string>{"101"}));
+}
+
+TEST_F(RowEditingTest, updateTableThatIsAViewFailsInsteadOfWritingNothing) {
+    AddPlayers("Sala", 2);
+    test::ExecSql(m_file,
+                  "ALTER TABLE manager RENAME TO players;"
+                  "CREATE VIEW manager AS SELECT * FROM players;");
+    OpenGroup("Sala");
+    m_qfiles.Edit();
+    m_qfiles.FieldByName("attivo").SetAsInteger(0);
+    EXPECT_EQ(FailureText([&] { m_qfiles.Post(); }), "[AnyDAC][Phys]-330. Update table undefined");
+    EXPECT_EQ(m_qfiles.State(), DatasetState::Edit);
+    EXPECT_EQ(m_afterPosts, 0);
+    EXPECT_TRUE(m_trace.empty());
+    EXPECT_EQ(test::ColumnTexts(m_file, "select attivo from players order by id"),
+              (std::vector<std::string>{"1", "0"}));
+}
+
 TEST_F(RowEditingTest, afterPostMayReopenTheQueryInTheMiddleOfAMove) {
     AddPlayers("Sala", 2);
     OpenGroup("Sala");

@@ -153,6 +153,48 @@ TEST_F(RegistryFileFaultTest, newRowRefusedByALockedFileIsStoredOnceByALaterSave
               (std::vector<std::string>{"10.0.0.1", "10.0.0.2"}));
 }
 
+// Another program's registry: no key, so two identical players are found by the same values.
+class KeylessRegistryTest : public ManagerWindowFixture {
+protected:
+    KeylessRegistryTest() {
+        orvanta::test::ExecSql(m_file,
+                               "DROP TABLE manager;"
+                               "CREATE TABLE manager (attivo BOOLEAN, manager_list_name "
+                               "VARCHAR(255), player_ip VARCHAR(255), player_port INTEGER, "
+                               "player_file_play VARCHAR(255))");
+        AddPlayer("Sala", "10.0.0.1", 7001, false, "/media/uno.mp4");
+        AddPlayer("Sala", "10.0.0.1", 7001, false, "/media/uno.mp4");
+    }
+};
+
+TEST_F(KeylessRegistryTest, commandsReachingBothTwinsShowTheCountAndChangeNothing) {
+    Open();
+    ChooseGroup("Sala");
+    QTest::mouseClick(Window().JvBitBtn6, Qt::LeftButton);  // "Attiva lettore"
+    QTest::mouseClick(Window().JvBitBtn4, Qt::LeftButton);  // "Rimuovi lettore"
+    const std::string reasons =
+        " instead of [1] record.\r\nPossible reasons: update table does not have PK or row "
+        "identifier,\r\nrecord has been changed/deleted by another user.";
+    EXPECT_EQ(m_notices.errors,
+              (std::vector<std::string>{
+                  ErrorBoxText("[AnyDAC][DApt]-400. Update command updated [2]" + reasons),
+                  ErrorBoxText("[AnyDAC][DApt]-400. Delete command deleted [2]" + reasons)}));
+    EXPECT_EQ(Stored("SELECT attivo FROM manager"), (std::vector<std::string>{"0", "0"}));
+}
+
+TEST_F(RegistryFileFaultTest, managerThatIsAViewRefusesActivationWithAnError) {
+    AddPlayer("Sala", "10.0.0.1", 7001, false, "/media/uno.mp4");
+    orvanta::test::ExecSql(m_file,
+                           "ALTER TABLE manager RENAME TO lettori;"
+                           "CREATE VIEW manager AS SELECT * FROM lettori;");
+    Open();
+    ChooseGroup("Sala");
+    QTest::mouseClick(Window().JvBitBtn6, Qt::LeftButton);  // "Attiva lettore"
+    EXPECT_EQ(m_notices.errors,
+              std::vector<std::string>{"[AnyDAC][Phys]-330. Update table undefined."});
+    EXPECT_EQ(Stored("SELECT attivo FROM lettori"), std::vector<std::string>{"0"});
+}
+
 struct NotADatabase {
     const char* name;
     std::string bytes;
