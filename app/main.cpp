@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "app/ProgramIdentity.h"
 #include "app/QtDesktopEffects.h"
 #include "app/QtNotices.h"
 #include "app/WindowSet.h"
 #include "core/CommandLine.h"
-#include "core/Dispatch.h"
 
 namespace {
 
@@ -30,8 +30,7 @@ int main(int argc, char** argv) {
     }
 
     QApplication application(argc, argv);
-    application.setApplicationName(QString::fromLocal8Bit(orvanta::kApplicationTitle));
-    application.setApplicationVersion(QString::fromLatin1(orvanta::ProgramVersion()));
+    orvanta::app::ApplyProgramIdentity(application);
     // Menus open with a slide where the desktop animates them.
     QApplication::setEffectEnabled(Qt::UI_AnimateMenu);
 

@@ -1,0 +1,23 @@
+#include "app/ProgramIdentity.h"
+
+#include <QApplication>
+#include <QIcon>
+
+#include "core/CommandLine.h"
+#include "core/Dispatch.h"
+
+namespace orvanta::app {
+
+QIcon ProgramIcon() {
+    return QIcon(QStringLiteral(":/icons/kelt-orvanta-manager.svg"));
+}
+
+void ApplyProgramIdentity(QApplication& application) {
+    application.setApplicationName(QString::fromLocal8Bit(kApplicationTitle));
+    application.setApplicationVersion(QString::fromLatin1(ProgramVersion()));
+    // Lets the desktop match the windows to the installed entry (and its icon).
+    QGuiApplication::setDesktopFileName(QStringLiteral("kelt-orvanta-manager"));
+    QApplication::setWindowIcon(ProgramIcon());
+}
+
+}  // namespace orvanta::app
