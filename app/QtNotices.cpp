@@ -14,6 +14,8 @@ QMessageBox::StandardButton Show(QMessageBox::Icon icon, const std::string& text
                                  QMessageBox::StandardButtons buttons) {
     QMessageBox box(icon, QString::fromLocal8Bit(kApplicationTitle), QString::fromLocal8Bit(text),
                     buttons, QApplication::activeWindow());
+    // Texts come from peers and files: markup in them must never draw, link or load anything.
+    box.setTextFormat(Qt::PlainText);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
@@ -27,6 +29,7 @@ void QtNotices::ShowMessage(const std::string& text) {
     // Centred on the screen rather than over a window.
     QMessageBox box(QMessageBox::NoIcon, QString::fromLocal8Bit(kApplicationTitle),
                     QString::fromLocal8Bit(text), QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         box.adjustSize();
         box.move(screen->availableGeometry().center() - box.rect().center());

@@ -5,7 +5,8 @@
 namespace orvanta::app {
 
 // The real boxes: modal QMessageBox instances captioned with the application title. Their
-// nested event loop keeps every timer ticking while they are open.
+// nested event loop keeps every timer ticking while they are open. Every text shows as plain
+// text, exactly as received.
 class QtNotices : public Notices {
 public:
     void ShowError(const std::string& text) override;
