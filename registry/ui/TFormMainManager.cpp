@@ -98,6 +98,8 @@ TFormMainManager::TFormMainManager(Environment environment, QWidget* parent)
 
     BuildEditingPanel(central);
     BuildMenu();
+    // The window opens with the focus on the grid, so the selector shows its prompt at start.
+    playlistdb->setFocus();
 
     m_commands = std::make_unique<GroupCommands>(
         m_store, GroupCommands::Environment{
@@ -164,7 +166,8 @@ void TFormMainManager::BuildTopStrip(QWidget* strip) {
     ListaPlurilist->setCompleter(nullptr);
     ListaPlurilist->setInsertPolicy(QComboBox::NoInsert);
     ListaPlurilist->lineEdit()->setPlaceholderText(kPrompt);
-    ListaPlurilist->lineEdit()->installEventFilter(this);
+    // The combo box is its line edit's focus proxy: the focus arrives at the combo box.
+    ListaPlurilist->installEventFilter(this);
     ListaPlurilist->setGeometry(8, 36, 185, 21);
     connect(ListaPlurilist, &QComboBox::editTextChanged, this,
             [this] { Guarded([this] { ListaPlurilistChange(); }); });
@@ -348,7 +351,7 @@ void TFormMainManager::showEvent(QShowEvent* event) {
 
 bool TFormMainManager::eventFilter(QObject* watched, QEvent* event) {
     // The selector's prompt shows only while it is empty and without the focus.
-    if (watched == ListaPlurilist->lineEdit()) {
+    if (watched == ListaPlurilist) {
         if (event->type() == QEvent::FocusIn) {
             ListaPlurilist->lineEdit()->setPlaceholderText({});
         } else if (event->type() == QEvent::FocusOut) {
@@ -442,6 +445,9 @@ void TFormMainManager::JvBitBtn7Click() {
 void TFormMainManager::JvImgBtn1Click() {
     const db::DatasetState state = m_store.qfiles.State();
     if (state == db::DatasetState::Edit || state == db::DatasetState::Insert) {
+        // A port still being typed is clamped as leaving the box would (a shortcut keeps the
+        // focus there).
+        JvSpinEdit1->Settle();
         m_store.SavePlayer({Bytes(ListaPlurilist->currentText()), Bytes(JvIPAddress1->text()),
                             Bytes(JvSpinEdit1->text()), Bytes(JvFilenameEdit1->FileName()),
                             CheckBox1->isChecked()});

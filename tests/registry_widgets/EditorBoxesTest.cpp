@@ -103,47 +103,84 @@ protected:
     PortSpinEdit m_box{&m_window};
 };
 
-TEST_F(PortSpinEditTest, everyEditIsClampedAndRewrittenAtOnce) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"8000", "8000"},
-        {"7000", "7000"},
-        {"33333", "33333"},
-        {"80", "7000"},
-        {"99999", "33333"},
-        {"33334", "33333"},
-        {"-5", "7000"},
-        {"abc", "7000"},
-        {"12ab", "7000"},
-        {"007500", "7500"},
-        {"123456789012345678901", "33333"},
+TEST_F(PortSpinEditTest, anEditThatCanStillReachTheRangeStaysAsTypedAndOthersAreClamped) {
+    struct Case {
+        const char* typed;
+        const char* shown;  // right after the edit
+        int value;          // what leaving the box makes of it
     };
-    for (const auto& [typed, shown] : cases) {
-        Paste(QString::fromLatin1(typed));
-        EXPECT_EQ(m_box.text(), QString::fromLatin1(shown)) << typed;
-        EXPECT_EQ(m_box.value(), QString::fromLatin1(shown).toInt()) << typed;
+    const Case cases[] = {
+        {"8000", "8000", 8000},
+        {"7000", "7000", 7000},
+        {"33333", "33333", 33333},
+        {"1", "1", 7000},  // 10000 to 19999 are still ahead
+        {"80", "80", 7000},
+        {"3", "3", 7000},
+        {"", "", 7000},
+        {"007500", "007500", 7500},
+        {"99999", "33333", 33333},  // above the range: at once
+        {"33334", "33333", 33333},
+        {"123456789012345678901", "33333", 33333},
+        {"5", "7000", 7000},  // neither 5xxx nor 5xxxx is a port of the range
+        {"34", "7000", 7000},
+        {"-5", "7000", 7000},
+        {"abc", "7000", 7000},
+        {"12ab", "7000", 7000},
+    };
+    for (const Case& c : cases) {
+        Paste(QString::fromLatin1(c.typed));
+        EXPECT_EQ(m_box.text(), QString::fromLatin1(c.shown)) << c.typed;
+        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+        QCoreApplication::sendEvent(&m_box, &out);
+        EXPECT_EQ(m_box.text(), QString::number(c.value)) << c.typed;
+        EXPECT_EQ(m_box.value(), c.value) << c.typed;
     }
-    // Keys typed one by one are judged one by one: "8" alone is below the range.
+}
+
+TEST_F(PortSpinEditTest, anyPortOfTheRangeCanBeTypedDigitByDigit) {
+    for (const char* port : {"18380", "7000", "33333", "9999", "30001", "24680"}) {
+        Edit().selectAll();
+        QTest::keyClick(&Edit(), Qt::Key_Delete);
+        QTest::keyClicks(&Edit(), QString::fromLatin1(port));
+        EXPECT_EQ(m_box.text(), QString::fromLatin1(port));
+        QTest::keyClick(&Edit(), Qt::Key_Return);
+        EXPECT_EQ(m_box.text(), QString::fromLatin1(port));
+        EXPECT_EQ(m_box.value(), QString::fromLatin1(port).toInt());
+    }
+    // One digit too many is above the range at once; Enter clamps a short text.
     Edit().selectAll();
-    QTest::keyClick(&Edit(), Qt::Key_8);
-    EXPECT_EQ(m_box.text(), QStringLiteral("7000"));
-    QTest::keyClick(&Edit(), Qt::Key_Backspace);  // "700"
-    EXPECT_EQ(m_box.text(), QStringLiteral("7000"));
+    QTest::keyClicks(&Edit(), QStringLiteral("70008"));
+    EXPECT_EQ(m_box.text(), QStringLiteral("33333"));
     Edit().selectAll();
-    QTest::keyClick(&Edit(), Qt::Key_Delete);  // empty is no number
+    QTest::keyClicks(&Edit(), QStringLiteral("9"));
+    EXPECT_EQ(m_box.text(), QStringLiteral("9"));
+    QTest::keyClick(&m_box, Qt::Key_Enter);
     EXPECT_EQ(m_box.text(), QStringLiteral("7000"));
 }
 
-TEST_F(PortSpinEditTest, leavingTheBoxAndTextFromTheProgramFollowTheSameRule) {
-    Edit().setText(QStringLiteral("40000"));  // not an operator's edit
-    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
-    QCoreApplication::sendEvent(&m_box, &out);
-    EXPECT_EQ(m_box.text(), QStringLiteral("33333"));
-
+TEST_F(PortSpinEditTest, textFromTheProgramShowsAsGivenUntilTheOperatorTouchesIt) {
+    for (const char* stored : {"80", "40000", "9001", "", "abc"}) {
+        m_box.SetText(QString::fromLatin1(stored));
+        EXPECT_EQ(m_box.text(), QString::fromLatin1(stored));
+        // Passing through the box is no edit.
+        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+        QCoreApplication::sendEvent(&m_box, &out);
+        m_box.Settle();
+        EXPECT_EQ(m_box.text(), QString::fromLatin1(stored));
+    }
+    // A step starts from the number the stored text stands for.
     m_box.SetText(QStringLiteral("80"));
-    EXPECT_EQ(m_box.text(), QStringLiteral("7000"));
-    m_box.SetText(QStringLiteral("9001"));
-    EXPECT_EQ(m_box.text(), QStringLiteral("9001"));
-    m_box.SetText(QString());
+    QTest::keyClick(&m_box, Qt::Key_Up);
+    EXPECT_EQ(m_box.text(), QStringLiteral("7001"));
+    m_box.SetText(QStringLiteral("40000"));
+    m_box.stepDown();
+    EXPECT_EQ(m_box.text(), QStringLiteral("33332"));
+    // An edit of a stored text follows the typing rule.
+    m_box.SetText(QStringLiteral("80"));
+    Edit().setCursorPosition(2);
+    QTest::keyClick(&Edit(), Qt::Key_0);
+    EXPECT_EQ(m_box.text(), QStringLiteral("800"));
+    m_box.Settle();
     EXPECT_EQ(m_box.text(), QStringLiteral("7000"));
 }
 
@@ -159,6 +196,11 @@ TEST_F(PortSpinEditTest, arrowsStepByOneWithinTheRange) {
     EXPECT_EQ(m_box.text(), QStringLiteral("33333"));
     m_box.stepDown();
     EXPECT_EQ(m_box.text(), QStringLiteral("33332"));
+    // From a text still being typed, the step starts at its clamp.
+    Edit().selectAll();
+    QTest::keyClicks(&Edit(), QStringLiteral("2"));
+    QTest::keyClick(&m_box, Qt::Key_Up);
+    EXPECT_EQ(m_box.text(), QStringLiteral("7001"));
 }
 
 // ---- file box ----

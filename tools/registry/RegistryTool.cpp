@@ -152,7 +152,7 @@ int Add(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     const std::optional<int> port = ParsePort(options.values["--port"]);
     if (!port) {
         err << "orvanta-registry: '" << options.values["--port"]
-            << "' is not a port (a whole number from 1 to 65534)\n";
+            << "' is not a player's port: the manager takes a whole number from 7000 to 33333\n";
         return kUsageError;
     }
     // The manager uploads the file from this machine, from wherever it is started.
@@ -257,8 +257,9 @@ std::optional<int> ParsePort(const std::string& text) {
     if (!AllDigits(text) || text.size() > 5) {
         return std::nullopt;
     }
+    // The manager's port box holds no other port, and would not store one unchanged.
     const int port = std::stoi(text);
-    if (port < 1 || port > 65534) {
+    if (port < kLowestPort || port > kHighestPort) {
         return std::nullopt;
     }
     return port;

@@ -18,7 +18,9 @@ int RunRegistryTool(const std::vector<std::string>& args, std::ostream& out, std
 // leading zeros; nothing for anything else.
 std::optional<std::string> ParseAddress(const std::string& text);
 
-// A control port: a whole number from 1 to 65534 (its FTP port, one above, must exist too).
+// A control port as the manager's port box takes it: a whole number from 7000 to 33333.
+inline constexpr int kLowestPort = 7000;
+inline constexpr int kHighestPort = 33333;
 std::optional<int> ParsePort(const std::string& text);
 
 }  // namespace orvanta::tools

@@ -65,6 +65,12 @@ TEST_F(RegistryToolTest, createdRegistryTakesPlayersAndServesTheManager) {
     EXPECT_EQ(store.qfiles.FieldByName("player_port").AsInteger(), 17100);
     EXPECT_TRUE(store.qfiles.FieldByName("attivo").AsBoolean());
     EXPECT_EQ(store.CurrentFilePlay(), m_media);
+    // Its group names compare without regard to letter case, through the manager's own
+    // statements.
+    EXPECT_TRUE(store.FilterGroup("sala D'ATTESA"));
+    EXPECT_EQ(store.SelectActivePlayers("VETRINA"), 0);
+    EXPECT_EQ(Tool({"list", m_registry, "--group", "vetrina"}).out.find("\n2\t0\tVetrina\t"),
+              std::string("id\tattivo\tgroup\tip\tport\tfile").size());
 }
 
 TEST_F(RegistryToolTest, createNeverOverwritesAndLeavesNothingWhenItFails) {
@@ -108,8 +114,12 @@ TEST_F(RegistryToolTest, badInputIsRefusedWithAReason) {
     const Case cases[] = {
         {with("--ip", "10.0.0.256"), 2, "'10.0.0.256' is not an IPv4 address"},
         {with("--ip", "player.local"), 2, "'player.local' is not an IPv4 address"},
-        {with("--port", "70x0"), 2, "'70x0' is not a port"},
-        {with("--port", "65535"), 2, "'65535' is not a port"},
+        {with("--port", "70x0"), 2, "'70x0' is not a player's port"},
+        // Only the ports the manager's port box holds, so the window stores them unchanged.
+        {with("--port", "6999"), 2,
+         "'6999' is not a player's port: the manager takes a whole number from 7000 to 33333"},
+        {with("--port", "33334"), 2, "'33334' is not a player's port"},
+        {with("--port", "80"), 2, "'80' is not a player's port"},
         {with("--file", m_media + ".missing"), 2, "no file to play at '" + m_media + ".missing'"},
         {{"--group", "Sala", "--ip", "10.0.0.1", "--port", "7001"}, 2, "add needs --file"},
         {Then(good, {"--colour", "red"}), 2, "unknown option '--colour'"},
@@ -150,8 +160,9 @@ TEST(RegistryToolParsingTest, addressesAndPorts) {
         EXPECT_EQ(ParseAddress(text).value_or(""), normal) << text;
     }
     const std::pair<std::string, int> ports[] = {
-        {"1", 1},  {"7000", 7000}, {"65534", 65534}, {"0", 0}, {"65535", 0},
-        {"-5", 0}, {"+5", 0},      {"7 000", 0},     {"", 0},  {"999999", 0},
+        {"7000", 7000}, {"33333", 33333}, {"07001", 7001}, {"1", 0},  {"6999", 0},
+        {"33334", 0},   {"65534", 0},     {"0", 0},        {"-5", 0}, {"+7005", 0},
+        {"7 000", 0},   {"", 0},          {"999999", 0},
     };
     for (const auto& [text, port] : ports) {
         EXPECT_EQ(ParsePort(text).value_or(0), port) << text;
