@@ -9,6 +9,7 @@
 #include "app/QtNotices.h"
 #include "app/WindowSet.h"
 #include "core/CommandLine.h"
+#include "core/Dispatch.h"
 
 namespace {
 
@@ -36,6 +37,11 @@ int main(int argc, char** argv) {
 
     orvanta::app::QtNotices notices;
     orvanta::app::QtDesktopEffects effects;
+    // Failures that reach no caller (a driver manager lacking an entry point) go to the error
+    // box too.
+    orvanta::SetUncaughtFailureHandler([&notices](const std::string& message) {
+        notices.ShowError(orvanta::ErrorBoxText(message));
+    });
     {
         orvanta::app::WindowSet windows(notices, effects, {});
         windows.ShowMainWindow();

@@ -1,6 +1,8 @@
 #include "core/Dispatch.h"
 
+#include <cstdio>
 #include <exception>
+#include <utility>
 
 namespace orvanta {
 
@@ -24,6 +26,30 @@ void RunGuarded(Notices& notices, const std::function<void()>& handler) noexcept
     // Showing the box must not let anything escape either.
     try {
         notices.ShowError(ErrorBoxText(text));
+    } catch (...) {
+    }
+}
+
+namespace {
+
+UncaughtFailureHandler& CurrentUncaughtHandler() {
+    static UncaughtFailureHandler handler;
+    return handler;
+}
+
+}  // namespace
+
+UncaughtFailureHandler SetUncaughtFailureHandler(UncaughtFailureHandler handler) {
+    return std::exchange(CurrentUncaughtHandler(), std::move(handler));
+}
+
+void ReportUncaughtFailure(const std::string& message) noexcept {
+    try {
+        if (const UncaughtFailureHandler& handler = CurrentUncaughtHandler()) {
+            handler(message);
+            return;
+        }
+        std::fprintf(stderr, "%s\n", message.c_str());
     } catch (...) {
     }
 }

@@ -17,4 +17,11 @@ std::string ErrorBoxText(const std::string& message);
 // through here, so no exception ever unwinds into Qt.
 void RunGuarded(Notices& notices, const std::function<void()>& handler) noexcept;
 
+// The application's handler for failures that reach no caller: a lower layer reports them and
+// goes on. The application points it at the error box; until then the text goes to standard
+// error. Returns the handler it replaced.
+using UncaughtFailureHandler = std::function<void(const std::string& message)>;
+UncaughtFailureHandler SetUncaughtFailureHandler(UncaughtFailureHandler handler);
+void ReportUncaughtFailure(const std::string& message) noexcept;
+
 }  // namespace orvanta

@@ -4,9 +4,9 @@
 
 #include "core/Failure.h"
 #include "db/ConnectionString.h"
+#include "db/DatabaseFileDriver.h"
 #include "db/Errors.h"
 #include "db/Query.h"
-#include "db/SqliteDriver.h"
 
 namespace orvanta::db {
 
@@ -33,7 +33,7 @@ private:
 
 Connection::Connection(std::string connectionName, std::unique_ptr<Driver> driver)
     : m_name(std::move(connectionName)),
-      m_driver(driver ? std::move(driver) : std::make_unique<SqliteDriver>()) {}
+      m_driver(driver ? std::move(driver) : std::make_unique<DatabaseFileDriver>()) {}
 
 Connection::~Connection() {
     Disconnect();
