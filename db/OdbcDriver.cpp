@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <limits>
 #include <utility>
 #include <vector>
@@ -503,9 +504,52 @@ public:
         return names;
     }
 
+    void Begin() override { SetAutoCommit(false); }
+
+    void Commit() override {
+        EndTransaction(SQL_COMMIT);
+        SetAutoCommit(true);
+    }
+
+    void Rollback() override {
+        // Back to auto-commit whatever the rollback answered; the first refusal is reported.
+        std::exception_ptr failure;
+        try {
+            EndTransaction(SQL_ROLLBACK);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        try {
+            SetAutoCommit(true);
+        } catch (...) {
+            if (!failure) {
+                failure = std::current_exception();
+            }
+        }
+        if (failure) {
+            std::rethrow_exception(failure);
+        }
+    }
+
     std::string FileName() const override { return m_fileName; }
 
 private:
+    void SetAutoCommit(bool on) {
+        const OdbcApi& api = m_link->Api();
+        const SQLULEN mode = on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF;
+        Check(api,
+              ORVANTA_ODBC(api, SQLSetConnectAttr)(m_link->dbc, SQL_ATTR_AUTOCOMMIT,
+                                                   reinterpret_cast<SQLPOINTER>(mode),
+                                                   SQL_IS_UINTEGER),
+              SQL_HANDLE_DBC, m_link->dbc);
+    }
+
+    void EndTransaction(SQLSMALLINT completion) {
+        const OdbcApi& api = m_link->Api();
+        Check(api, ORVANTA_ODBC(api, SQLEndTran)(SQL_HANDLE_DBC, m_link->dbc, completion),
+              SQL_HANDLE_DBC, m_link->dbc);
+    }
+
     std::shared_ptr<OdbcLink> m_link;
     std::string m_fileName;
     bool m_hasPrimaryKeys = false;

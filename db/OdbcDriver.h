@@ -20,9 +20,10 @@ struct OdbcSettings {
 
 // The registry file through the ODBC driver manager, loaded at run time on the first connect
 // and kept loaded. Narrow (ANSI) calls throughout: text passes as bytes, unchanged. Connects
-// without prompting; statements run as written in auto-commit mode, values bound to the "?"
-// markers by position; keys come from SQLPrimaryKeys when the driver has it, else from
-// SQLSpecialColumns' best row identifier.
+// without prompting; statements run as written, values bound to the "?" markers by position,
+// each committed on its own outside a transaction (auto-commit off and SQLEndTran within
+// one); keys come from SQLPrimaryKeys when the driver has it, else from SQLSpecialColumns'
+// best row identifier.
 class OdbcDriver : public Driver {
 public:
     explicit OdbcDriver(OdbcSettings settings = {});
