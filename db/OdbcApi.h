@@ -33,7 +33,6 @@ namespace orvanta::db {
     X(SQLFetch)                   \
     X(SQLGetData)                 \
     X(SQLRowCount)                \
-    X(SQLFreeStmt)                \
     X(SQLPrimaryKeys)             \
     X(SQLSpecialColumns)          \
     X(SQLSetConnectAttr)          \
