@@ -1,9 +1,5 @@
 #include "ftp/FtpClient.h"
 
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-
 #include <algorithm>
 #include <initializer_list>
 
@@ -56,8 +52,7 @@ net::Socket AwaitDataConnection(net::Socket& listener, net::Ipv4 serverAddress,
             if (from == serverAddress) {
                 // Every send is a whole piece; holding one back until the previous is
                 // acknowledged (Nagle) would only slow the transfer.
-                int nodelay = 1;
-                ::setsockopt(connection.Fd(), IPPROTO_TCP, TCP_NODELAY, &nodelay, sizeof nodelay);
+                connection.SetNoDelay(true);
                 return connection;
             }
             connection.Close();

@@ -9,6 +9,15 @@ namespace orvanta::net {
 // An IPv4 address in host byte order (127.0.0.1 is 0x7F000001).
 using Ipv4 = std::uint32_t;
 
+// The system's handle of a socket: a descriptor on POSIX, a SOCKET on Windows.
+#ifdef _WIN32
+using SocketHandle = std::uintptr_t;
+inline constexpr SocketHandle kNoSocket = ~SocketHandle{0};
+#else
+using SocketHandle = int;
+inline constexpr SocketHandle kNoSocket = -1;
+#endif
+
 std::string FormatIpv4(Ipv4 address);
 
 // "localhost" in any letter case is 127.0.0.1 without a lookup; a dotted IPv4 address is used
@@ -16,20 +25,20 @@ std::string FormatIpv4(Ipv4 address);
 // A failed lookup raises SocketError 11001.
 Ipv4 ResolveHost(const std::string& host);
 
-// A TCP socket descriptor that closes itself. Every call blocks the calling thread and raises
-// SocketError on failure; writes never raise SIGPIPE.
+// A TCP socket that closes itself. Every call blocks the calling thread and raises SocketError
+// on failure; writes never raise SIGPIPE; child processes do not inherit it.
 class Socket {
 public:
     Socket() = default;
-    explicit Socket(int fd) : m_fd(fd) {}
+    explicit Socket(SocketHandle handle) : m_handle(handle) {}
     ~Socket() { Close(); }
-    Socket(Socket&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
+    Socket(Socket&& other) noexcept : m_handle(other.m_handle) { other.m_handle = kNoSocket; }
     Socket& operator=(Socket&& other) noexcept;
     Socket(const Socket&) = delete;
     Socket& operator=(const Socket&) = delete;
 
-    bool IsValid() const { return m_fd >= 0; }
-    int Fd() const { return m_fd; }
+    bool IsValid() const { return m_handle != kNoSocket; }
+    SocketHandle Handle() const { return m_handle; }
 
     // Closes without shutting anything down and without sending anything.
     void Close() noexcept;
@@ -38,6 +47,11 @@ public:
     // Closes with a reset, so the peer learns the data stopped short instead of reading a
     // normal end.
     void Abort() noexcept;
+
+    // Sends every piece at once instead of holding small ones back until the previous are
+    // acknowledged (Nagle's algorithm), or, with false, holds them again. A refusal only costs
+    // speed, so it is ignored.
+    void SetNoDelay(bool on) noexcept;
 
     Ipv4 LocalAddress() const;
     std::uint16_t LocalPort() const;
@@ -59,7 +73,7 @@ public:
     std::size_t Send(const char* data, std::size_t size, int stallMs);
 
 private:
-    int m_fd = -1;
+    SocketHandle m_handle = kNoSocket;
 };
 
 // A TCP connection to host:port: bound to any local address, Nagle left on, blocking connect

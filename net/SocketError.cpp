@@ -1,7 +1,6 @@
 #include "net/SocketError.h"
 
-#include <cerrno>
-#include <utility>
+#include "net/SocketSystem.h"
 
 namespace orvanta::net {
 
@@ -54,23 +53,6 @@ constexpr CodeText kTexts[] = {
     {11001, "Host not found."},
 };
 
-constexpr std::pair<int, int> kErrnoCodes[] = {
-    {EINTR, 10004},        {EBADF, 10009},           {EACCES, 10013},
-    {EPERM, 10013},        {EFAULT, 10014},          {EINVAL, 10022},
-    {EMFILE, 10024},       {ENFILE, 10024},          {EAGAIN, 10035},
-    {EINPROGRESS, 10036},  {EALREADY, 10037},        {ENOTSOCK, 10038},
-    {EDESTADDRREQ, 10039}, {EMSGSIZE, 10040},        {EPROTOTYPE, 10041},
-    {ENOPROTOOPT, 10042},  {EPROTONOSUPPORT, 10043}, {ESOCKTNOSUPPORT, 10044},
-    {EOPNOTSUPP, 10045},   {EPFNOSUPPORT, 10046},    {EAFNOSUPPORT, 10047},
-    {EADDRINUSE, 10048},   {EADDRNOTAVAIL, 10049},   {ENETDOWN, 10050},
-    {ENETUNREACH, 10051},  {ENETRESET, 10052},       {ECONNABORTED, 10053},
-    {ECONNRESET, 10054},   {ENOBUFS, 10055},         {ENOMEM, 10055},
-    {EISCONN, 10056},      {ENOTCONN, 10057},        {EPIPE, 10058},
-    {ESHUTDOWN, 10058},    {ETOOMANYREFS, 10059},    {ETIMEDOUT, 10060},
-    {ECONNREFUSED, 10061}, {ELOOP, 10062},           {ENAMETOOLONG, 10063},
-    {EHOSTDOWN, 10064},    {EHOSTUNREACH, 10065},    {ENOTEMPTY, 10066},
-};
-
 }  // namespace
 
 std::string SocketErrorText(int code) {
@@ -86,16 +68,8 @@ std::string SocketErrorMessage(int code) {
     return "Socket Error # " + std::to_string(code) + "\r\n" + SocketErrorText(code);
 }
 
-int SocketCodeFromErrno(int err) {
-    for (const auto& [number, code] : kErrnoCodes) {
-        if (number == err) {
-            return code;
-        }
-    }
-    // Outside the table: keep the number visible; the text after CR LF is then empty.
-    return 10000 + err;
+void ThrowLastSocketError() {
+    throw SocketError(os::LastError());
 }
-
-void ThrowLastSocketError() { throw SocketError(SocketCodeFromErrno(errno)); }
 
 }  // namespace orvanta::net

@@ -11,6 +11,8 @@ namespace orvanta::net {
 enum SocketCode : int {
     kInterrupted = 10004,
     kInvalidArgument = 10022,
+    kWouldBlock = 10035,
+    kInProgress = 10036,
     kAddressInUse = 10048,
     kConnectionAborted = 10053,
     kConnectionReset = 10054,
@@ -24,8 +26,11 @@ enum SocketCode : int {
 std::string SocketErrorText(int code);
 // "Socket Error # <code>" CR LF <text>.
 std::string SocketErrorMessage(int code);
-// The platform's errno mapped onto the table's numbering.
+#ifndef _WIN32
+// The platform's errno mapped onto the table's numbering (Windows Sockets report the table's
+// numbers themselves).
 int SocketCodeFromErrno(int err);
+#endif
 
 class SocketError : public Failure {
 public:
@@ -36,7 +41,7 @@ private:
     int m_code;
 };
 
-// Throws the SocketError for the current errno.
+// Throws the SocketError for the calling thread's last socket failure.
 [[noreturn]] void ThrowLastSocketError();
 
 }  // namespace orvanta::net

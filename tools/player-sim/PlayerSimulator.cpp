@@ -73,7 +73,7 @@ void PlayerSimulator::Run() {
     int nextNumber = 1;
     std::map<int, int> numbers;
     while (!m_stop) {
-        std::vector<pollfd> fds{{m_listener.Fd(), POLLIN, 0}};
+        std::vector<pollfd> fds{{m_listener.Handle(), POLLIN, 0}};
         for (const auto& [fd, client] : clients) {
             fds.push_back({fd, POLLIN, 0});
         }
@@ -83,7 +83,7 @@ void PlayerSimulator::Run() {
         if (fds[0].revents & POLLIN) {
             auto client = std::make_unique<Client>();
             client->socket = net::AcceptTcp(m_listener, nullptr);
-            const int fd = client->socket.Fd();
+            const int fd = client->socket.Handle();
             numbers[fd] = nextNumber++;
             if (m_observer) {
                 m_observer(numbers[fd], "(connessione aperta)");
