@@ -23,7 +23,7 @@ std::string NameOf(const std::string& path) {
     return std::filesystem::path(path).filename().string();
 }
 
-// The first line of a text and whether it is the only one.
+// Whether the text is exactly one ended line.
 bool IsOneLine(const std::string& text) {
     return !text.empty() && text.find('\n') == text.size() - 1;
 }
