@@ -10,11 +10,12 @@ namespace orvanta::test {
 // A real FTP server (pyftpdlib) on 127.0.0.1, one user with full rights over the home folder.
 // It listens on the given port, or on one of the system's choosing for port 0, and accepts
 // connections once the constructor has returned; the destructor stops it. A port already
-// taken fails the constructor.
+// taken fails the constructor. A read limit above 0 makes it read uploads at about that many
+// bytes a second, so a transfer lasts long enough to be watched.
 class PyFtpServer {
 public:
     PyFtpServer(const std::string& home, const std::string& user, const std::string& password,
-                int port = 0);
+                int port = 0, long readLimit = 0);
     ~PyFtpServer();
     PyFtpServer(const PyFtpServer&) = delete;
     PyFtpServer& operator=(const PyFtpServer&) = delete;
