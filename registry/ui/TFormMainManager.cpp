@@ -23,6 +23,7 @@
 #include "core/Dispatch.h"
 #include "link/TForm1.h"
 #include "registry/ui/PlayerQueryModel.h"
+#include "registry/ui/TFormStatoLettori.h"
 #include "registry/widgets/FilenameEdit.h"
 #include "registry/widgets/IpAddressEdit.h"
 #include "registry/widgets/PlayerGrid.h"
@@ -104,6 +105,11 @@ TFormMainManager::TFormMainManager(Environment environment, QWidget* parent)
                      [this] { return SelectorBytes(); }, [this] { ListaPlurilistChange(); }});
     m_store.SetAfterPost([this] { JvBitBtn2Click(); });
 
+    FormStatoLettori = new TFormStatoLettori(*m_commands, m_env.notices, this);
+    auto* toggle = new QShortcut(QKeySequence(Qt::Key_F2), this);
+    connect(toggle, &QShortcut::activated, this,
+            [this] { Guarded([this] { FormStatoLettori->Toggle(); }); });
+
     // The SQL-wait pointer stays while the database works and for 50 ms after.
     m_sqlWaitTimer = new QTimer(this);
     m_sqlWaitTimer->setSingleShot(true);
@@ -135,6 +141,9 @@ TFormMainManager::~TFormMainManager() {
     if (m_sqlWaiting) {
         QApplication::restoreOverrideCursor();
     }
+    // It reads the links: it goes before them.
+    delete FormStatoLettori;
+    FormStatoLettori = nullptr;
     m_commands.reset();
 }
 

@@ -17,10 +17,13 @@ namespace orvanta::test {
 // its own (a tmpfs in a mount namespace of the server's own, gone with the server; nothing is
 // mounted for anyone else). That needs the right to make mount namespaces; without it the
 // constructor fails.
+//
+// A read limit above 0 makes it read uploads at about that many bytes a second, so a transfer
+// lasts long enough to be watched.
 class PyFtpServer {
 public:
     PyFtpServer(const std::string& home, const std::string& user, const std::string& password,
-                int port = 0, std::size_t homeBytes = 0);
+                int port = 0, std::size_t homeBytes = 0, long readLimit = 0);
     ~PyFtpServer();
     PyFtpServer(const PyFtpServer&) = delete;
     PyFtpServer& operator=(const PyFtpServer&) = delete;
