@@ -6,14 +6,31 @@ namespace orvanta::ftp {
 
 namespace {
 
-std::string NextNonEmptyLine(const std::function<std::string()>& nextLine) {
-    for (;;) {
-        std::string line = Trimmed(nextLine());
-        if (!line.empty()) {
-            return line;
+// Hands out the reply's lines and keeps count of what they took.
+class BoundedLines {
+public:
+    explicit BoundedLines(const std::function<std::string()>& nextLine) : m_nextLine(nextLine) {}
+
+    std::string NextNonEmpty() {
+        for (;;) {
+            const std::string raw = m_nextLine();
+            ++m_lines;
+            m_bytes += raw.size();
+            if (m_lines > kMaxReplyLines || m_bytes > kMaxReplyBytes) {
+                throw ReplyTooLong();
+            }
+            std::string line = Trimmed(raw);
+            if (!line.empty()) {
+                return line;
+            }
         }
     }
-}
+
+private:
+    const std::function<std::string()>& m_nextLine;
+    std::size_t m_lines = 0;
+    std::size_t m_bytes = 0;
+};
 
 // An optional sign and at least one digit; anything else is no number.
 int ParseCode(const std::string& text) {
@@ -52,12 +69,13 @@ std::string Reply::Message() const {
 }
 
 Reply ReadReply(const std::function<std::string()>& nextLine) {
+    BoundedLines source(nextLine);
     std::vector<std::string> lines;
-    lines.push_back(NextNonEmptyLine(nextLine));
+    lines.push_back(source.NextNonEmpty());
     if (lines.front().size() > 3 && lines.front()[3] == '-') {
         const std::string end = lines.front().substr(0, 3) + " ";
         for (;;) {
-            std::string line = NextNonEmptyLine(nextLine);
+            std::string line = source.NextNonEmpty();
             const bool last =
                 line.size() < 4 || EqualsIgnoreCaseAscii(std::string_view(line).substr(0, 4), end);
             lines.push_back(std::move(line));

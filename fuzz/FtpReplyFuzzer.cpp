@@ -2,7 +2,13 @@
 // trimmed line, or, when its fourth character is "-", every line up to one shorter than four
 // characters or starting with the code and a blank (any case). Its code text is at most four
 // characters, its number follows from it, and the operator's message is the text lines each
-// followed by CR LF.
+// followed by CR LF. A reply that takes more than 1 000 lines or 1 MiB (empty lines counted)
+// fails with "Max reply length exceeded." on the line that passes the bound, never earlier.
+// The input's last byte pads every line with that many times 64 blanks, which trimming
+// removes, so that the byte bound is within reach of a short input.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -23,35 +29,50 @@ bool EndsReply(const std::string& line, const std::string& first) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzedDataProvider input(data, size);
+    const std::size_t padding = input.ConsumeIntegral<std::uint8_t>() * std::size_t{64};
+    const std::string stream = input.ConsumeRemainingBytesAsString();
     std::vector<std::string> lines;
     std::string current;
-    for (std::size_t i = 0; i < size; ++i) {
-        if (data[i] == '\n') {
+    for (const char c : stream) {
+        if (c == '\n') {
             lines.push_back(current);
             current.clear();
         } else {
-            current += static_cast<char>(data[i]);
+            current += c;
         }
     }
     std::size_t next = 0;
+    std::size_t bytesRead = 0;
     std::vector<std::string> taken;  // the non-empty lines the reader took, trimmed
     const auto nextLine = [&]() -> std::string {
         if (next == lines.size()) {
             throw OutOfLines{};
         }
-        const std::string& line = lines[next++];
+        const std::string line = lines[next++] + std::string(padding, ' ');
+        bytesRead += line.size();
         if (!orvanta::Trimmed(line).empty()) {
             taken.push_back(orvanta::Trimmed(line));
         }
         return line;
+    };
+    const auto withinBounds = [](std::size_t lineCount, std::size_t bytes) {
+        return lineCount <= orvanta::ftp::kMaxReplyLines && bytes <= orvanta::ftp::kMaxReplyBytes;
     };
 
     orvanta::ftp::Reply reply;
     try {
         reply = orvanta::ftp::ReadReply(nextLine);
     } catch (const OutOfLines&) {
+        FUZZ_CHECK(withinBounds(next, bytesRead));
         return 0;  // the server stopped half-way through a reply
+    } catch (const orvanta::ftp::ReplyTooLong& e) {
+        FUZZ_CHECK(std::strcmp(e.what(), "Max reply length exceeded.") == 0);
+        FUZZ_CHECK(!withinBounds(next, bytesRead));
+        FUZZ_CHECK(withinBounds(next - 1, bytesRead - lines[next - 1].size() - padding));
+        return 0;
     }
+    FUZZ_CHECK(withinBounds(next, bytesRead));
 
     FUZZ_CHECK(!taken.empty());
     const std::string& first = taken.front();

@@ -86,5 +86,43 @@ TEST(ReplyTest, messageIsEveryTextLineWithCrLf) {
               "Local error\r\ndisk full\r\n");
 }
 
+TEST(ReplyTest, replyIsBoundedInLinesAndBytes) {
+    // A multi-line reply of the given line count: "220-" lines, then the end line; with
+    // blanks, every other line before the end is empty.
+    const auto lines = [](std::size_t count, std::size_t width, bool blanks = false) {
+        std::vector<std::string> wire;
+        for (std::size_t i = 0; i + 1 < count; ++i) {
+            wire.push_back(blanks && i % 2 == 1 ? std::string()
+                                                : "220-" + std::string(width - 4, 'x'));
+        }
+        wire.push_back("220 end");
+        return wire;
+    };
+    struct Case {
+        const char* what;
+        std::vector<std::string> wire;
+        bool fits;
+    };
+    // 1 MiB in lines of 16 000 bytes: 65 lines hold 1 040 000 bytes and the end line.
+    const Case cases[] = {
+        {"1 000 lines", lines(kMaxReplyLines, 10), true},
+        {"1 001 lines", lines(kMaxReplyLines + 1, 10), false},
+        {"empty lines count too", lines(kMaxReplyLines + 1, 10, true), false},
+        {"under 1 MiB", lines(66, 16000), true},
+        {"over 1 MiB", lines(67, 16000), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.fits) {
+            std::size_t used = 0;
+            EXPECT_EQ(ReadFrom(c.wire, &used).textLines.back(), "end");
+            EXPECT_EQ(used, c.wire.size());
+        } else {
+            EXPECT_THROW(ReadFrom(c.wire), ReplyTooLong);
+        }
+    }
+    EXPECT_STREQ(ReplyTooLong().what(), "Max reply length exceeded.");
+}
+
 }  // namespace
 }  // namespace orvanta::ftp
