@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <optional>
 
 #include "ftp/Reply.h"
 #include "net/LineReader.h"
@@ -23,6 +24,12 @@ const char* const kLineBreakInCommand = "Line breaks cannot be sent in an FTP co
 constexpr std::size_t kSendPieceSize = 32768;
 constexpr int kDataWaitStepMs = 1000;
 constexpr int kDataListenBacklog = 15;
+
+// Socket errors after which the control connection is known to be gone.
+bool EndsConnection(int code) {
+    return code == net::kConnectionAborted || code == net::kConnectionReset ||
+           code == net::kShutdown;
+}
 
 bool HasLineBreak(const std::string& text) {
     return text.find_first_of("\r\n") != std::string::npos;
@@ -110,6 +117,9 @@ void SendSource(FtpClient& client, UploadSource& source, net::Socket& data) {
 
 struct FtpClient::State {
     enum class Connection { Absent, Open, ClosedByServer };
+    using Clock = std::chrono::steady_clock;
+    // A reply did not come within the time its caller gave it.
+    struct DeadlinePassed {};
 
     Connection connection = Connection::Absent;
     net::Socket control;
@@ -120,6 +130,9 @@ struct FtpClient::State {
     // An upload failed after the server accepted its STOR: the server's final reply for that
     // transfer is still to come, and would be read as the answer to the next command.
     bool finalReplyPending = false;
+    // How long a reply may keep the client waiting without a byte (the client's setting, taken
+    // at the start of each operation).
+    std::chrono::milliseconds replyTimeout{60000};
 
     void Close() noexcept {
         ShutdownAndClose(control);
@@ -144,24 +157,42 @@ struct FtpClient::State {
         try {
             control.SendAll(wire.data(), wire.size());
         } catch (const net::SocketError& e) {
-            if (e.Code() == net::kConnectionAborted || e.Code() == net::kConnectionReset ||
-                e.Code() == net::kShutdown) {
+            if (EndsConnection(e.Code())) {
                 MarkClosedByServer();
             }
             throw;
         }
     }
 
-    std::string ReadLine() {
+    // Reads one line. Fails with the socket error 10060, dropping the connection, once no byte
+    // has arrived for replyTimeout: a reply that comes later would be taken for the answer to
+    // a later command. Raises DeadlinePassed once the deadline is reached first.
+    std::string ReadLine(Clock::time_point deadline) {
         if (connection == Connection::ClosedByServer) {
             throw Failure(kClosedGracefully);
         }
         std::string line;
         try {
-            // The client sets no time limit of its own on a reply, so the only other outcome
-            // is the server's close.
-            if (reader.ReadLine(control, -1, line) == net::LineReader::Result::Line) {
-                return line;
+            for (;;) {
+                // Takes only what has arrived; the waits for more are bounded below.
+                const net::LineReader::Result result = reader.ReadLine(control, 0, line);
+                if (result == net::LineReader::Result::Line) {
+                    return line;
+                }
+                if (result == net::LineReader::Result::PeerClosed) {
+                    break;
+                }
+                const auto untilDeadline = deadline - Clock::now();
+                const bool deadlineFirst = untilDeadline <= replyTimeout;
+                const auto wait = deadlineFirst ? untilDeadline : Clock::duration(replyTimeout);
+                if (!control.WaitReadable(static_cast<int>(std::max<std::int64_t>(
+                        0, std::chrono::ceil<std::chrono::milliseconds>(wait).count())))) {
+                    if (deadlineFirst) {
+                        throw DeadlinePassed{};
+                    }
+                    Close();
+                    throw net::SocketError(net::kTimedOut);
+                }
             }
         } catch (const net::SocketError& e) {
             if (e.Code() == net::kConnectionAborted || e.Code() == net::kShutdown) {
@@ -180,12 +211,30 @@ struct FtpClient::State {
     // Brings the conversation back in step after a failed transfer: the replies that transfer
     // may still produce are passed over; the first other one answers NOOP, and anything but a
     // positive answer fails with its text rather than waiting for a 200 that may never come.
+    // A server that closes the connection meanwhile has said why in the last refusal passed
+    // over (a 421, say): that text fails the upload, not the bare close.
     void CatchUp() {
         SendCommand("NOOP");
+        std::optional<Reply> refusal;
         for (;;) {
-            lastReply = ReadReply([this] { return ReadLine(); });
+            try {
+                lastReply = ReadOneReply();
+            } catch (const net::SocketError& e) {
+                if (refusal && EndsConnection(e.Code())) {
+                    throw ReplyError(*refusal);
+                }
+                throw;
+            } catch (const Failure&) {
+                if (refusal && connection == Connection::ClosedByServer) {
+                    throw ReplyError(*refusal);
+                }
+                throw;
+            }
             if (!IsTransferReply(lastReply.code)) {
                 break;
+            }
+            if (lastReply.code >= 400) {
+                refusal = lastReply;
             }
         }
         finalReplyPending = false;
@@ -213,8 +262,20 @@ struct FtpClient::State {
         }
     }
 
-    const Reply& Expect(std::initializer_list<int> accepted) {
-        lastReply = ReadReply([this] { return ReadLine(); });
+    Reply ReadOneReply(Clock::time_point deadline = Clock::time_point::max()) {
+        try {
+            return ReadReply([this, deadline] { return ReadLine(deadline); });
+        } catch (const ReplyTooLong&) {
+            // What is left of the reply would be read as the answers to the commands that
+            // follow: the conversation cannot be brought back in step.
+            Close();
+            throw;
+        }
+    }
+
+    const Reply& Expect(std::initializer_list<int> accepted,
+                        Clock::time_point deadline = Clock::time_point::max()) {
+        lastReply = ReadOneReply(deadline);
         if (std::find(accepted.begin(), accepted.end(), lastReply.code) == accepted.end()) {
             throw ReplyError(lastReply);
         }
@@ -239,6 +300,7 @@ void FtpClient::Disconnect() noexcept {
 void FtpClient::ConnectAndLogin() {
     State& s = *m_state;
     s.Close();
+    s.replyTimeout = ReplyTimeout;
     try {
         s.control = net::ConnectTcp(Host, Port);
         s.connection = State::Connection::Open;
@@ -268,6 +330,7 @@ void FtpClient::UploadStream(UploadSource& source, const std::string& name) {
     if (HasLineBreak(name)) {
         throw Failure(kLineBreakInCommand);
     }
+    s.replyTimeout = ReplyTimeout;
     if (s.finalReplyPending) {
         s.CatchUp();
     }
@@ -306,8 +369,16 @@ void FtpClient::UploadStream(UploadSource& source, const std::string& name) {
     ShutdownAndClose(data);
 
     s.finalReplyPending = false;
-    if (const int code = s.Expect({225, 226, 250, 426, 450}).code; code == 426 || code == 450) {
-        s.Expect({226, 225});
+    const Reply finalReply = s.Expect({225, 226, 250, 426, 450});
+    if (finalReply.code == 426 || finalReply.code == 450) {
+        try {
+            s.Expect({226, 225}, State::Clock::now() + AbortedTransferReplyTimeout);
+        } catch (const State::DeadlinePassed&) {
+            // Some servers say nothing more after the 426 (one whose disk is full, for
+            // instance). Should the closing reply come after all, the next upload passes it.
+            s.finalReplyPending = true;
+            throw ReplyError(finalReply);
+        }
     }
 }
 

@@ -42,6 +42,12 @@ public:
     // How long a send on the data connection may make no progress (the server stopped reading)
     // before the upload fails with the socket error 10060.
     std::chrono::milliseconds DataSendStallTimeout{60000};
+    // How long any reply may keep the client waiting without a byte before the operation fails
+    // with the socket error 10060; the client then drops the control connection.
+    std::chrono::milliseconds ReplyTimeout{60000};
+    // How long the closing reply that follows a 426 or 450 final reply may take; the upload then
+    // fails with the 426 or 450 text.
+    std::chrono::milliseconds AbortedTransferReplyTimeout{10000};
 
     std::function<void(FtpClient&, WorkMode, std::int64_t workCountMax)> OnWorkBegin;
     std::function<void(FtpClient&, WorkMode, std::int64_t workCount)> OnWork;
@@ -52,8 +58,9 @@ public:
 
     // Whether the client holds a control connection (it may since have been dropped by the
     // server; the client learns that at its next exchange). True from a successful
-    // ConnectAndLogin until Disconnect, destruction or a failed ConnectAndLogin, also once the
-    // server's close has been met: uploads then fail with the connection's error, not with
+    // ConnectAndLogin until Disconnect, destruction, a failed ConnectAndLogin or a reply past
+    // the reader's bounds (the client then drops the connection), also once the server's
+    // close has been met: uploads then fail with the connection's error, not with
     // "Not Connected".
     bool Connected() const;
     // Closes the control connection as destruction does; nothing is sent.

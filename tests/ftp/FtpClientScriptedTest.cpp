@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <thread>
 
 #include "ftp/FileSource.h"
 #include "ftp/FtpClient.h"
@@ -197,6 +198,51 @@ TEST(FtpLoginTest, refusedConnectIsASocketErrorAndLeavesTheClientNotConnected) {
     EXPECT_EQ(FailureOf([&] { client.ConnectAndLogin(); }),
               "Socket Error # 10061\r\nConnection refused.");
     EXPECT_FALSE(client.Connected());
+}
+
+// A server that never ends its reply, with long lines or with empty ones: the client gives up
+// once the reply passes its bounds and drops the connection, whose rest would otherwise be
+// read as the answers to later commands.
+TEST(FtpReplyBoundsTest, endlessReplyFailsAndDropsTheControlConnection) {
+    const std::string longLine = "220-" + std::string(16000, 'x') + "\r\n";
+    struct Case {
+        const char* what;
+        bool duringUpload;
+        std::string piece;  // sent again and again
+    };
+    const Case cases[] = {
+        {"greeting of long lines", false, longLine},
+        {"greeting of empty lines", false, "\r\n"},
+        {"final reply of long lines", true, "226-" + longLine.substr(4)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptedFtpServer server([&](ScriptedSession& s) {
+            if (c.duringUpload) {
+                s.Login();
+                const std::string port = s.Read();
+                s.Reply("200 PORT command successful.");
+                s.Expect("STOR clip.mp4");
+                s.Reply("150 Opening data connection.");
+                Fd data = ScriptedSession::ConnectData(port);
+                ScriptedSession::ReceiveAll(data);
+            } else {
+                s.Send("220-Welcome\r\n");
+            }
+            s.SendUntilClosed(c.piece);
+        });
+        FtpClient client;
+        Configure(client, server);
+        StringSource source("data");
+        const std::string failure = FailureOf([&] {
+            client.ConnectAndLogin();
+            client.UploadStream(source, "clip.mp4");
+        });
+        EXPECT_EQ(failure, "Max reply length exceeded.");
+        EXPECT_FALSE(client.Connected());
+        EXPECT_EQ(FailureOf([&] { client.UploadStream(source, "clip.mp4"); }), "Not Connected");
+        EXPECT_EQ(server.Finish(), "");
+    }
 }
 
 TEST(FtpLoginTest, neitherDestructionNorDisconnectSendsAnything) {
@@ -411,6 +457,169 @@ TEST(FtpUploadTest, dataConnectionFromAnotherAddressIsClosedAndTheWaitGoesOn) {
     ASSERT_EQ(server.Finish(), "");
     EXPECT_EQ(foreign, "");
     EXPECT_TRUE(received == payload) << received.size();
+}
+
+// A server that says nothing after a 426 or 450 (pyftpdlib on a full disk sends exactly this
+// 426, text included, and no closing reply): the upload fails with that text once the wait for the
+// closing reply ends, and the next upload goes through, passing over the closing reply if it came
+// late.
+TEST(FtpUploadTest, abortedTransferWithoutClosingReplyFailsWithItsText) {
+    struct Case {
+        std::string final;
+        std::string late;  // sent once the client has moved on; empty: never
+    };
+    const Case cases[] = {
+        {"426 None; transfer aborted.", ""},
+        {"450 Busy.", ""},
+        {"426 None; transfer aborted.", "226 Transfer complete."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.final + " / " + c.late);
+        std::string second;
+        ScriptedFtpServer server([&](ScriptedSession& s) {
+            s.Login();
+            ServeUpload(s, "a.bin", {c.final});
+            s.Expect("NOOP");  // the next upload starts by catching up
+            if (!c.late.empty()) {
+                s.Reply(c.late);
+            }
+            s.Reply("200 NOOP command successful.");
+            second = ServeUpload(s, "b.bin");
+        });
+        FtpClient client;
+        Configure(client, server);
+        client.AbortedTransferReplyTimeout = std::chrono::milliseconds(300);
+        client.ConnectAndLogin();
+        StringSource first("first");
+        EXPECT_EQ(FailureOf([&] { client.UploadStream(first, "a.bin"); }),
+                  c.final.substr(4) + "\r\n");
+        EXPECT_TRUE(client.Connected());
+        StringSource next("second");
+        EXPECT_EQ(FailureOf([&] { client.UploadStream(next, "b.bin"); }), "succeeded");
+        EXPECT_EQ(server.Finish(), "");
+        EXPECT_EQ(second, "second");
+    }
+}
+
+// A server that stops answering at any point: the wait ends with error 10060 and the client
+// drops the connection, since a reply arriving later would answer the wrong command.
+TEST(FtpReplyTimeoutTest, silentServerFailsWithTimedOutAndIsDropped) {
+    struct Case {
+        const char* what;
+        bool login;  // the silence comes during the login, else during the upload
+        ScriptedFtpServer::Script script;
+    };
+    const Case cases[] = {
+        {"no greeting", true, [](ScriptedSession& s) { s.ReadUntilClosed(); }},
+        {"greeting cut half-way", true,
+         [](ScriptedSession& s) {
+             s.Send("220-Welcome\r\n220 rea");
+             s.ReadUntilClosed();
+         }},
+        {"no answer to PASS", true,
+         [](ScriptedSession& s) {
+             s.Reply("220 ready");
+             s.Expect("USER orvanta");
+             s.Reply("331 pass");
+             s.Expect("PASS brindlemoss");
+             s.ReadUntilClosed();
+         }},
+        {"no answer to PORT", false,
+         [](ScriptedSession& s) {
+             s.Login();
+             s.Read();
+             s.ReadUntilClosed();
+         }},
+        {"no final reply", false,
+         [](ScriptedSession& s) {
+             s.Login();
+             const std::string port = s.Read();
+             s.Reply("200 PORT command successful.");
+             s.Expect("STOR clip.mp4");
+             s.Reply("150 Opening data connection.");
+             Fd data = ScriptedSession::ConnectData(port);
+             ScriptedSession::ReceiveAll(data);
+             s.ReadUntilClosed();
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptedFtpServer server(c.script);
+        FtpClient client;
+        Configure(client, server);
+        client.ReplyTimeout = std::chrono::milliseconds(300);
+        StringSource source("data");
+        if (!c.login) {
+            client.ConnectAndLogin();
+        }
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(FailureOf([&] {
+                      if (c.login) {
+                          client.ConnectAndLogin();
+                      } else {
+                          client.UploadStream(source, "clip.mp4");
+                      }
+                  }),
+                  "Socket Error # 10060\r\nConnection timed out.");
+        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+        EXPECT_FALSE(client.Connected());
+        EXPECT_EQ(FailureOf([&] { client.UploadStream(source, "clip.mp4"); }), "Not Connected");
+        EXPECT_EQ(server.Finish(), "");  // it ended when the client closed
+    }
+}
+
+// The wait counts from the last byte received, not from the start of the reply.
+TEST(FtpReplyTimeoutTest, slowButSteadyReplyIsWaitedFor) {
+    ScriptedFtpServer server([](ScriptedSession& s) {
+        for (const char c : std::string("220-Welcome\r\n220 ready\r\n")) {
+            s.Send(std::string(1, c));
+            std::this_thread::sleep_for(std::chrono::milliseconds(40));  // the server's pace
+        }
+        s.Expect("USER orvanta");
+        s.Reply("230 in");
+        s.Expect("TYPE I");
+        s.Reply("200 ok");
+        s.Expect("SYST");
+        s.Reply("215 UNIX");
+    });
+    FtpClient client;
+    Configure(client, server);
+    client.ReplyTimeout = std::chrono::milliseconds(500);  // less than the whole greeting takes
+    client.ConnectAndLogin();
+    EXPECT_TRUE(client.Connected());
+    client.Disconnect();
+    EXPECT_EQ(server.Finish(), "");
+}
+
+// After a failed transfer the server closes with a 421 while the client catches up: the
+// operator reads the 421 text, however the connection ended.
+TEST(FtpUploadTest, closeWith421DuringTheCatchUpFailsWithThe421Text) {
+    for (const bool reset : {false, true}) {
+        SCOPED_TRACE(reset ? "reset" : "close");
+        ScriptedFtpServer server([&](ScriptedSession& s) {
+            s.Login();
+            s.Read();
+            s.Reply("200 PORT command successful.");
+            s.Expect("STOR clip.mp4");
+            s.Reply("150 Opening data connection.");
+            s.Expect("NOOP");
+            s.Reply("425 Can't open data connection.");
+            s.Reply("421 Service not available, closing control connection.");
+            if (reset) {
+                s.Reset();
+            }
+        });
+        FtpClient client;
+        Configure(client, server);
+        client.DataConnectionTimeout = std::chrono::milliseconds(300);
+        client.ConnectAndLogin();
+        StringSource source("data");
+        EXPECT_EQ(FailureOf([&] { client.UploadStream(source, "clip.mp4"); }),
+                  "Socket Error # 10060\r\nConnection timed out.");
+        EXPECT_EQ(FailureOf([&] { client.UploadStream(source, "clip.mp4"); }),
+                  "Service not available, closing control connection.\r\n");
+        EXPECT_EQ(server.Finish(), "");
+    }
 }
 
 TEST(FtpUploadTest, serverThatNeverConnectsBackTimesOutAndTheListenerIsClosed) {

@@ -155,5 +155,44 @@ TEST(PyFtpLoginTest, wrongPasswordFailsWithTheServersTextAndLeavesNoConnection) 
     fs::remove_all(pattern);
 }
 
+// pyftpdlib on a full disk answers a lone 426 and nothing after it. The upload fails with that
+// text instead of waiting for a closing reply for ever, and the next one goes through.
+TEST(PyFtpDiskFullTest, loneAbortReplyFailsTheUploadWithItsText) {
+    char pattern[] = "/tmp/orvanta-ftp-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    {
+        std::unique_ptr<orvanta::test::PyFtpServer> server;
+        try {
+            // One page: the first bytes of a file fill it.
+            server = std::make_unique<orvanta::test::PyFtpServer>(pattern, "orvanta", "brindlemoss",
+                                                                  0, 4096);
+        } catch (const std::runtime_error& e) {
+            fs::remove_all(pattern);
+            GTEST_SKIP() << "no file system of the server's own here: " << e.what();
+        }
+        FtpClient client;
+        client.Host = "127.0.0.1";
+        client.Port = server->Port();
+        client.Username = "orvanta";
+        client.Password = "brindlemoss";
+        client.AbortedTransferReplyTimeout = std::chrono::milliseconds(500);
+        client.ConnectAndLogin();
+        // Small enough to be all on its way before the server meets the full disk.
+        test::StringSource big(test::Pattern(20000));
+        // Debian 12's pyftpdlib loses the system's text on the way ("None"); a later one may not.
+        const std::string failure = FailureOf([&] { client.UploadStream(big, "clip.mp4"); });
+        EXPECT_TRUE(failure == "None; transfer aborted.\r\n" ||
+                    failure == "No space left on device; transfer aborted.\r\n")
+            << failure;
+        EXPECT_TRUE(client.Connected());
+        test::StringSource empty("");
+        EXPECT_EQ(FailureOf([&] { client.UploadStream(empty, "empty.mp4"); }), "succeeded");
+        const std::vector<std::string> commands = server->Commands();
+        ASSERT_GE(commands.size(), 3u);
+        EXPECT_EQ(commands[commands.size() - 3], "NOOP");
+    }
+    fs::remove_all(pattern);
+}
+
 }  // namespace
 }  // namespace orvanta::ftp

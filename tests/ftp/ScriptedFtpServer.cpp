@@ -72,6 +72,24 @@ void ScriptedSession::Send(const std::string& bytes) {
     }
 }
 
+void ScriptedSession::SendUntilClosed(const std::string& bytes) {
+    for (;;) {
+        pollfd p{m_control.Get(), POLLOUT, 0};
+        if (::poll(&p, 1, kStepMs) <= 0) {
+            throw std::runtime_error("scripted server: the client stopped reading");
+        }
+        if (::send(m_control.Get(), bytes.data(), bytes.size(), MSG_NOSIGNAL) < 0) {
+            return;  // the client's close (a reset: it left bytes unread)
+        }
+    }
+}
+
+void ScriptedSession::Reset() {
+    linger reset{1, 0};
+    ::setsockopt(m_control.Get(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    m_control.Close();
+}
+
 std::string ScriptedSession::Read() {
     for (;;) {
         const std::size_t lf = m_buffer.find('\n');

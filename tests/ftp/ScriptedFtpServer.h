@@ -36,6 +36,9 @@ public:
     void Send(const std::string& bytes);
     // Sends a line followed by CR LF.
     void Reply(const std::string& line) { Send(line + "\r\n"); }
+    // Sends the bytes again and again until the client closes the connection. Throws when the
+    // client takes nothing for a step's time.
+    void SendUntilClosed(const std::string& bytes);
     // The next line the client sent, without its CR LF.
     std::string Read();
     // Reads the next line and throws unless it equals the expected one.
@@ -43,6 +46,8 @@ public:
     // Everything the client sends until it closes the control connection.
     std::string ReadUntilClosed();
     void Close() { m_control.Close(); }
+    // Ends the control connection with a reset.
+    void Reset();
 
     // The usual login exchange: 220, USER, 331, PASS, 230, TYPE I, 200, SYST, 215.
     void Login(const std::string& user = "orvanta", const std::string& password = "brindlemoss");

@@ -52,7 +52,7 @@ std::string Interpreter() {
 }  // namespace
 
 PyFtpServer::PyFtpServer(const std::string& home, const std::string& user,
-                         const std::string& password, int port) {
+                         const std::string& password, int port, std::size_t homeBytes) {
     char logPattern[] = "/tmp/pyftp-commands-XXXXXX";
     const int logFd = ::mkstemp(logPattern);
     if (logFd < 0) {
@@ -71,19 +71,24 @@ PyFtpServer::PyFtpServer(const std::string& home, const std::string& user,
     const std::string python = Interpreter();
     std::vector<std::string> args = {
         python, "-c", kScript, home, user, password, std::to_string(port), m_commandLog};
+    if (homeBytes > 0) {
+        // The shell's $0 is the interpreter and $3 the home folder.
+        args.insert(args.begin(), {"unshare", "--mount", "--propagation", "private", "sh", "-c",
+                                   "mount -t tmpfs -o size=" + std::to_string(homeBytes) +
+                                       " orvanta-test \"$3\" && exec \"$0\" \"$@\""});
+    }
     std::vector<char*> argv;
     for (std::string& a : args) {
         argv.push_back(a.data());
     }
     argv.push_back(nullptr);
-    const int spawned =
-        ::posix_spawnp(&m_pid, python.c_str(), &actions, nullptr, argv.data(), environ);
+    const int spawned = ::posix_spawnp(&m_pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(out[1]);
     if (spawned != 0) {
         ::close(out[0]);
         Stop();
-        throw std::runtime_error("ftp server: cannot start " + python);
+        throw std::runtime_error("ftp server: cannot start " + args.front());
     }
 
     std::string text;

@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -11,10 +12,15 @@ namespace orvanta::test {
 // It listens on the given port, or on one of the system's choosing for port 0, and accepts
 // connections once the constructor has returned; the destructor stops it. A port already
 // taken fails the constructor.
+//
+// With homeBytes, the server sees in place of the home folder a file system of that size of
+// its own (a tmpfs in a mount namespace of the server's own, gone with the server; nothing is
+// mounted for anyone else). That needs the right to make mount namespaces; without it the
+// constructor fails.
 class PyFtpServer {
 public:
     PyFtpServer(const std::string& home, const std::string& user, const std::string& password,
-                int port = 0);
+                int port = 0, std::size_t homeBytes = 0);
     ~PyFtpServer();
     PyFtpServer(const PyFtpServer&) = delete;
     PyFtpServer& operator=(const PyFtpServer&) = delete;
