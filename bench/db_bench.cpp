@@ -1,11 +1,16 @@
 // Times the registry's player query on a group of many players and reports memory.
 //
-//   db_bench [--players N] [--keep FILE]
+//   db_bench [--players N] [--keep FILE] [--odbc-mariadb]
 //
 // Builds a registry file with N players (default 100 000) in one group in a temporary folder,
 // then measures, through the database layer: connecting and opening the group with its first
 // 50 rows shown, the row count, a full walk with Next reading every field, and the resident
 // memory before and after the walk. The last line is a summary of key=value pairs.
+//
+// With --odbc-mariadb the same measurements run through the ODBC driver: a MariaDB server of
+// the benchmark's own (private folder, loopback port) holds the players, and data.mdb is an
+// Access-like file, so the layer goes through unixODBC to MariaDB Connector/ODBC registered
+// under the Access driver's name in a driver list of the benchmark's own.
 
 #include <sqlite3.h>
 #include <unistd.h>
@@ -23,6 +28,12 @@
 #include "bench/BenchSupport.h"
 #include "db/Connection.h"
 #include "db/Query.h"
+#ifdef ORVANTA_MARIADB_ODBC_DRIVER
+#include <memory>
+
+#include "tests/support/MariaDbServer.h"
+#include "tests/support/OdbcLists.h"
+#endif
 
 namespace {
 
@@ -73,6 +84,34 @@ void MakeRegistry(const std::string& file, int players) {
     sqlite3_close(db);
 }
 
+#ifdef ORVANTA_MARIADB_ODBC_DRIVER
+// The same players in the server's table; data.mdb only has to look like an Access file.
+std::unique_ptr<orvanta::test::MariaDbServer> MakeServerRegistry(const std::string& file,
+                                                                 int players) {
+    orvanta::test::UseTestOdbcLists(
+        {{orvanta::test::kAccessDriverName, ORVANTA_MARIADB_ODBC_DRIVER}});
+    auto server = std::make_unique<orvanta::test::MariaDbServer>();
+    setenv("MYSQL_TCP_PORT", std::to_string(server->Port()).c_str(), 1);
+    server->Run(
+        "CREATE TABLE manager (id INT AUTO_INCREMENT PRIMARY KEY, attivo TINYINT(1), "
+        "manager_list_name VARCHAR(255), player_ip VARCHAR(255), player_port INT, "
+        "player_file_play VARCHAR(255)) ENGINE=InnoDB;"
+        "INSERT INTO manager (attivo, manager_list_name, player_ip, player_port, "
+        "player_file_play) SELECT seq % 2, 'Sala grande', CONCAT('10.', seq DIV 65536 % 256, "
+        "'.', seq DIV 256 % 256, '.', seq % 256), 7000 + seq % 26000, "
+        "CONCAT('/srv/media/sala grande/clip-', seq, '.mp4') FROM seq_0_to_" +
+        std::to_string(players - 1) +
+        ";"
+        "INSERT INTO manager (attivo, manager_list_name, player_ip, player_port, "
+        "player_file_play) SELECT attivo, 'Atrio', player_ip, player_port, player_file_play "
+        "FROM manager WHERE id <= 500;");
+    std::string bytes("\x00\x01\x00\x00Standard Jet DB\x00", 20);
+    bytes.resize(2048, '\0');
+    std::ofstream(file, std::ios::binary) << bytes;
+    return server;
+}
+#endif
+
 double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
@@ -104,8 +143,18 @@ std::size_t Touch(orvanta::db::Query& query) {
 int main(int argc, char** argv) {
     int players = 100000;
     std::string keep;
+    bool odbcMariaDb = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--odbc-mariadb") {
+            odbcMariaDb = true;
+        }
+    }
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string key = argv[i];
+        if (key == "--odbc-mariadb") {
+            --i;
+            continue;
+        }
         if (key == "--players") {
             players = std::atoi(argv[i + 1]);
         } else if (key == "--keep") {
@@ -118,8 +167,22 @@ int main(int argc, char** argv) {
     const std::string file = keep.empty() ? (folder / "data.mdb").string() : keep;
     std::filesystem::remove(file);
     auto start = Clock::now();
+#ifdef ORVANTA_MARIADB_ODBC_DRIVER
+    std::unique_ptr<orvanta::test::MariaDbServer> server;
+    if (odbcMariaDb) {
+        server = MakeServerRegistry(file, players);
+    } else {
+        MakeRegistry(file, players);
+    }
+#else
+    if (odbcMariaDb) {
+        std::fprintf(stderr, "built without the MariaDB ODBC driver\n");
+        return 2;
+    }
     MakeRegistry(file, players);
-    std::printf("setup: %d players in %.0f ms\n", players, Ms(start));
+#endif
+    std::printf("setup (%s): %d players in %.0f ms\n", odbcMariaDb ? "ODBC, MariaDB" : "SQLite",
+                players, Ms(start));
 
     const int rounds = 5;
     std::size_t sink = 0;
@@ -144,6 +207,7 @@ int main(int argc, char** argv) {
 
     orvanta::db::Connection conn;
     conn.AddParam("Database=" + file);
+    conn.AddParam("User_Name=admin");
     orvanta::db::Query qfiles(conn, "qfiles");
     qfiles.SqlAdd(kGroupStatement);
 
@@ -198,9 +262,10 @@ int main(int argc, char** argv) {
     const long peak = StatusKib("VmHWM");
     std::printf("peak resident memory: %ld KiB\n", peak);
     std::printf(
-        "summary players=%d open_first50_ms=%.2f count_ms=%.2f walk_ms=%.1f "
+        "summary driver=%s players=%d open_first50_ms=%.2f count_ms=%.2f walk_ms=%.1f "
         "walk_rss_growth_kib=%ld peak_rss_kib=%ld sink=%zu\n",
-        players, openMs, countMs, walkMs, rssAfter - rssBefore, peak, sink % 10);
+        odbcMariaDb ? "odbc-mariadb" : "sqlite", players, openMs, countMs, walkMs,
+        rssAfter - rssBefore, peak, sink % 10);
     if (keep.empty()) {
         std::filesystem::remove_all(folder);
     }
