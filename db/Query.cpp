@@ -361,7 +361,7 @@ void Query::Post() {
 }
 
 void Query::RunChange(const std::string& sql, const std::vector<BoundValue>& values,
-                      UpdateKind kind) {
+                      UpdateKind kind, const std::function<void()>& beforeCommit) {
     // A statement that reaches more rows (or none) than the one meant must change nothing, so
     // it runs in a transaction of its own that a wrong count rolls back.
     const auto rollBackQuietly = [this] {
@@ -385,6 +385,9 @@ void Query::RunChange(const std::string& sql, const std::vector<BoundValue>& val
         throw Failure(RowsAffectedText(kind, affected));
     }
     try {
+        if (beforeCommit) {
+            beforeCommit();
+        }
         m_conn->Commit();
     } catch (...) {
         rollBackQuietly();
@@ -401,9 +404,26 @@ void Query::WriteRow() {
         return;
     }
     const UpdateStatements statements(m_updateTable, m_columns, m_keyColumns);
+    // The read-back runs inside the statement's transaction: when it fails, the row is not
+    // stored either, so saving it again cannot store it twice.
+    const std::optional<ReadBack> readBack = statements.ReadBackAfter(insertion, m_rows[m_current]);
+    std::vector<Row> rows;
+    const auto readBackRow = [&] {
+        if (!readBack) {
+            return;
+        }
+        {
+            std::unique_ptr<Cursor> cursor =
+                m_conn->Execute(readBack->statement.sql, readBack->statement.values);
+            m_conn->Fetch(*cursor, rows, 2);
+        }
+        if (rows.size() != 1) {
+            throw Failure(ExactFetchText());
+        }
+    };
     if (insertion) {
         const GeneratedStatement insert = statements.Insert(m_rows[m_current]);
-        RunChange(insert.sql, insert.values, UpdateKind::Insert);
+        RunChange(insert.sql, insert.values, UpdateKind::Insert, readBackRow);
     } else {
         const std::optional<GeneratedStatement> update =
             statements.Update(m_oldValues, m_rows[m_current]);
@@ -415,20 +435,10 @@ void Query::WriteRow() {
             }
             return;
         }
-        RunChange(update->sql, update->values, UpdateKind::Update);
+        RunChange(update->sql, update->values, UpdateKind::Update, readBackRow);
     }
-    const std::optional<ReadBack> readBack = statements.ReadBackAfter(insertion, m_rows[m_current]);
     if (!readBack) {
         return;
-    }
-    std::vector<Row> rows;
-    {
-        std::unique_ptr<Cursor> cursor =
-            m_conn->Execute(readBack->statement.sql, readBack->statement.values);
-        m_conn->Fetch(*cursor, rows, 2);
-    }
-    if (rows.size() != 1) {
-        throw Failure(ExactFetchText());
     }
     for (std::size_t i = 0; i < readBack->targets.size() && i < rows[0].size(); ++i) {
         m_rows[m_current][readBack->targets[i]] = rows[0][i];

@@ -126,7 +126,9 @@ private:
     void StartInsertion();
     // Writes the pending row and reads back what the database filled in.
     void WriteRow();
-    void RunChange(const std::string& sql, const std::vector<BoundValue>& values, UpdateKind kind);
+    // Runs a generated statement in a transaction of its own; `beforeCommit` runs inside it.
+    void RunChange(const std::string& sql, const std::vector<BoundValue>& values, UpdateKind kind,
+                   const std::function<void()>& beforeCommit = {});
     void ReadBackInto(bool insertion);
 
     Connection* m_conn;

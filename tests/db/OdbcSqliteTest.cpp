@@ -157,6 +157,10 @@ TEST_F(OdbcSqliteTest, refusedIdentityReadBackShowsTheDriversDiagnosticAndKeepsT
     EXPECT_EQ(m_qfiles.State(), DatasetState::Insert);
     EXPECT_EQ(m_qfiles.FieldByName("player_ip").AsString(), "10.0.0.9");
     EXPECT_TRUE(m_qfiles.FieldByName("id").IsNull());
+    // The insertion is undone with its read-back, so saving again cannot store it twice.
+    EXPECT_TRUE(Stored("SELECT id FROM manager").empty());
+    EXPECT_EQ(FailureText([&] { m_qfiles.Post(); }), failure);
+    EXPECT_TRUE(Stored("SELECT id FROM manager").empty());
 }
 
 TEST_F(OdbcSqliteTest, tableWithoutKeyIsFoundByEveryComparableColumn) {

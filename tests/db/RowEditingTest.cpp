@@ -288,7 +288,9 @@ TEST_F(RowEditingTest, readBackFetchesDefaultsAndComputedColumns) {
 TEST_F(RowEditingTest, readBackFindingNoRowFailsWithError312) {
     test::ExecSql(m_file,
                   "CREATE TABLE clips (id INTEGER PRIMARY KEY, kind TEXT DEFAULT 'video');"
+                  "CREATE TABLE clips_log (id INTEGER);"
                   "CREATE TRIGGER vanish AFTER INSERT ON clips BEGIN "
+                  "INSERT INTO clips_log VALUES (new.id); "
                   "DELETE FROM clips WHERE id = new.id; END;");
     OpenSql(m_qfiles, "select * from clips");
     m_qfiles.Append();
@@ -297,6 +299,9 @@ TEST_F(RowEditingTest, readBackFindingNoRowFailsWithError312) {
               "[AnyDAC][Phys]-312. Exact fetch returned wrong number of rows");
     EXPECT_EQ(m_qfiles.State(), DatasetState::Insert);
     EXPECT_EQ(m_afterPosts, 0);
+    // The insertion went with its failed read-back: the trigger's log row is gone too.
+    EXPECT_EQ(test::ColumnTexts(m_file, "SELECT count(*) FROM clips_log"),
+              std::vector<std::string>{"0"});
 }
 
 TEST_F(RowEditingTest, newRowWithNothingSetInsertsNullIntoTheFirstColumnThatTakesIt) {
