@@ -5,6 +5,7 @@
 #include <QScreen>
 
 #include "core/Dispatch.h"
+#include "registry/widgets/DisplayText.h"
 
 namespace orvanta::app {
 
@@ -12,8 +13,8 @@ namespace {
 
 QMessageBox::StandardButton Show(QMessageBox::Icon icon, const std::string& text,
                                  QMessageBox::StandardButtons buttons) {
-    QMessageBox box(icon, QString::fromLocal8Bit(kApplicationTitle), QString::fromLocal8Bit(text),
-                    buttons, QApplication::activeWindow());
+    QMessageBox box(icon, registry::widgets::ShownText(kApplicationTitle),
+                    registry::widgets::ShownText(text), buttons, QApplication::activeWindow());
     // Texts come from peers and files: markup in them must never draw, link or load anything.
     box.setTextFormat(Qt::PlainText);
     return static_cast<QMessageBox::StandardButton>(box.exec());
@@ -27,8 +28,8 @@ void QtNotices::ShowError(const std::string& text) {
 
 void QtNotices::ShowMessage(const std::string& text) {
     // Centred on the screen rather than over a window.
-    QMessageBox box(QMessageBox::NoIcon, QString::fromLocal8Bit(kApplicationTitle),
-                    QString::fromLocal8Bit(text), QMessageBox::Ok);
+    QMessageBox box(QMessageBox::NoIcon, registry::widgets::ShownText(kApplicationTitle),
+                    registry::widgets::ShownText(text), QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText);
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         box.adjustSize();

@@ -55,7 +55,7 @@ void TForm1::edMessageKeyPress(char key) {
 }
 
 void TForm1::lbClientsClick() {
-    Label5.Caption = "Il messaggio che scrivi qui sarà inviato a: " + m_correspondent;
+    Label5.Caption = "Il messaggio che scrivi qui sar\xE0 inviato a: " + m_correspondent;
 }
 
 void TForm1::Avviaunachat1Click() {

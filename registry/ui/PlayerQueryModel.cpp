@@ -3,6 +3,7 @@
 #include "core/Dispatch.h"
 #include "core/Text.h"
 #include "db/Field.h"
+#include "registry/widgets/DisplayText.h"
 #include "registry/widgets/GridRoles.h"
 
 namespace orvanta::registry::ui {
@@ -26,7 +27,7 @@ QString Text(const db::Value& value) {
         return QString::number(*number);
     }
     if (const auto* bytes = std::get_if<std::string>(&value)) {
-        return QString::fromLocal8Bit(bytes->data(), static_cast<qsizetype>(bytes->size()));
+        return widgets::ShownText(*bytes);
     }
     return {};
 }
@@ -128,7 +129,7 @@ QVariant PlayerQueryModel::headerData(int section, Qt::Orientation orientation, 
     }
     switch (role) {
         case Qt::DisplayRole:
-            return QString::fromUtf8(kColumns[section].title);
+            return widgets::ShownText(kColumns[section].title);
         case widgets::kFieldNameRole:
             return kColumns[section].field ? QVariant(QString(kColumns[section].field))
                                            : QVariant();

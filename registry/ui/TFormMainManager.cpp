@@ -6,6 +6,7 @@
 #include <QCollator>
 #include <QComboBox>
 #include <QEvent>
+#include <QFile>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -43,7 +44,7 @@ QToolButton* PictureButton(QWidget* parent, const char* name, const char* captio
                            const char* picture, const QRect& geometry) {
     auto* button = new QToolButton(parent);
     button->setObjectName(name);
-    button->setText(QString::fromUtf8(caption));
+    button->setText(widgets::ShownText(caption));
     button->setIcon(QIcon(QString(":/pictures/%1.xpm").arg(picture)));
     button->setIconSize(QSize(32, 32));
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
@@ -51,14 +52,6 @@ QToolButton* PictureButton(QWidget* parent, const char* name, const char* captio
     // Pressing a button takes the focus, as it does for every button of the window.
     button->setFocusPolicy(Qt::StrongFocus);
     return button;
-}
-
-std::string Bytes(const QString& text) {
-    return text.toLocal8Bit().toStdString();
-}
-
-QString Text(const std::string& bytes) {
-    return QString::fromLocal8Bit(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
 }  // namespace
@@ -108,8 +101,7 @@ TFormMainManager::TFormMainManager(Environment environment, QWidget* parent)
                          return std::make_unique<link::TForm1>(link::LinkEnvironment{
                              m_env.notices, m_env.effects, [this] { return CurrentFilePlay(); }});
                      },
-                     [this] { return Bytes(ListaPlurilist->currentText()); },
-                     [this] { ListaPlurilistChange(); }});
+                     [this] { return SelectorBytes(); }, [this] { ListaPlurilistChange(); }});
     m_store.SetAfterPost([this] { JvBitBtn2Click(); });
 
     // The SQL-wait pointer stays while the database works and for 50 ms after.
@@ -165,12 +157,22 @@ void TFormMainManager::BuildTopStrip(QWidget* strip) {
     // existing one.
     ListaPlurilist->setCompleter(nullptr);
     ListaPlurilist->setInsertPolicy(QComboBox::NoInsert);
-    ListaPlurilist->lineEdit()->setPlaceholderText(kPrompt);
+    ListaPlurilist->lineEdit()->setPlaceholderText(widgets::ShownText(kPrompt));
     // The combo box is its line edit's focus proxy: the focus arrives at the combo box.
     ListaPlurilist->installEventFilter(this);
     ListaPlurilist->setGeometry(8, 36, 185, 21);
     connect(ListaPlurilist, &QComboBox::editTextChanged, this,
             [this] { Guarded([this] { ListaPlurilistChange(); }); });
+    // An entry chosen from the list is the value that later typing edits. Choosing one that
+    // looks like the text already shown changes no text, yet it is another group.
+    connect(ListaPlurilist, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0) {
+            m_groupShown = widgets::ShownValue(ItemBytes(index));
+            if (m_groupShown.Bytes() != m_filteredGroup) {
+                Guarded([this] { ListaPlurilistChange(); });
+            }
+        }
+    });
 
     JvBitBtn2 = PictureButton(strip, "JvBitBtn2", "Aggiorna gruppi", "unit", {200, 8, 97, 73});
     JvBitBtn3 =
@@ -277,6 +279,11 @@ void TFormMainManager::BuildEditingPanel(QWidget* parent) {
     JvFilenameEdit1->setObjectName("JvFilenameEdit1");
     JvFilenameEdit1->setText("Seleziona un file da riprodurre");
     JvFilenameEdit1->setGeometry(256, 52, 353, 21);
+    // A path chosen through the dialog is stored as the file system names it.
+    connect(JvFilenameEdit1, &widgets::FilenameEdit::Chosen, this, [this](const QString& path) {
+        m_fileShown = widgets::ShownValue(QFile::encodeName(path).toStdString());
+        m_fileShown.SetText(JvFilenameEdit1->FileName());
+    });
     CheckBox1 = new QCheckBox("&Lettore attivo", JvPanel2);
     CheckBox1->setObjectName("CheckBox1");
     CheckBox1->setChecked(true);
@@ -306,10 +313,10 @@ void TFormMainManager::BuildEditingPanel(QWidget* parent) {
 
 QAction* TFormMainManager::MenuItem(const char* name, const char* caption, const char* hint,
                                     void (GroupCommands::*command)()) {
-    QAction* action = popup3->addAction(QString::fromUtf8(caption));
+    QAction* action = popup3->addAction(widgets::ShownText(caption));
     action->setObjectName(name);
     // The hint travels with the item; nothing in the window shows it.
-    action->setProperty("Hint", QString::fromUtf8(hint));
+    action->setProperty("Hint", widgets::ShownText(hint));
     connect(action, &QAction::triggered, this,
             [this, command] { Guarded([&] { ((*m_commands).*command)(); }); });
     return action;
@@ -355,7 +362,7 @@ bool TFormMainManager::eventFilter(QObject* watched, QEvent* event) {
         if (event->type() == QEvent::FocusIn) {
             ListaPlurilist->lineEdit()->setPlaceholderText({});
         } else if (event->type() == QEvent::FocusOut) {
-            ListaPlurilist->lineEdit()->setPlaceholderText(kPrompt);
+            ListaPlurilist->lineEdit()->setPlaceholderText(widgets::ShownText(kPrompt));
         }
     }
     return QMainWindow::eventFilter(watched, event);
@@ -369,7 +376,36 @@ void TFormMainManager::ShowCurrentRow(int row) {
 
 void TFormMainManager::SetSelectorTextQuietly(const QString& text) {
     const QSignalBlocker quiet(ListaPlurilist);
+    // No entry is chosen any more: the text stands for the value just loaded.
+    ListaPlurilist->setCurrentIndex(-1);
     ListaPlurilist->setEditText(text);
+}
+
+std::string TFormMainManager::ItemBytes(int index) const {
+    const QByteArray bytes = ListaPlurilist->itemData(index).toByteArray();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+std::string TFormMainManager::SelectorBytes() const {
+    const QString text = ListaPlurilist->currentText();
+    const int current = ListaPlurilist->currentIndex();
+    if (current >= 0 && ListaPlurilist->itemText(current) == text) {
+        return ItemBytes(current);
+    }
+    if (text == m_groupShown.Text()) {
+        return m_groupShown.Bytes();
+    }
+    const int listed = ListaPlurilist->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (listed >= 0) {
+        return ItemBytes(listed);
+    }
+    // A group listed in other letter case: the typed text in that group's encoding, so the
+    // database's case-blind comparison can find it.
+    const int similar = ListaPlurilist->findText(text, Qt::MatchFixedString);
+    if (similar >= 0) {
+        return widgets::Encoded(text, widgets::ShownEncoding(ItemBytes(similar)));
+    }
+    return m_groupShown.BytesFor(text);
 }
 
 void TFormMainManager::FormShow() {
@@ -379,22 +415,35 @@ void TFormMainManager::FormShow() {
 void TFormMainManager::btn_caricalistaClick() {
     const std::vector<std::string> groups = m_store.LoadGroups();
     const QString text = ListaPlurilist->currentText();
-    QStringList names;
+    const std::string bytes = SelectorBytes();
+    // Each entry keeps its stored bytes beside the text it shows.
+    std::vector<std::pair<QString, std::string>> entries;
     for (const std::string& group : groups) {
-        names << Text(group);
+        entries.emplace_back(widgets::ShownText(group), group);
     }
     // Alphabetical regardless of letter case, as the list box of the selector sorts.
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::stable_sort(names.begin(), names.end(), collator);
+    std::stable_sort(entries.begin(), entries.end(),
+                     [&](const auto& a, const auto& b) { return collator(a.first, b.first); });
     const QSignalBlocker quiet(ListaPlurilist);
     ListaPlurilist->clear();
-    ListaPlurilist->addItems(names);
+    int chosen = -1;
+    for (const auto& [name, group] : entries) {
+        if (chosen < 0 && group == bytes && name == text) {
+            chosen = ListaPlurilist->count();
+        }
+        ListaPlurilist->addItem(name,
+                                QByteArray(group.data(), static_cast<qsizetype>(group.size())));
+    }
+    // The selector still names what it named: the same entry, or the same typed text.
+    ListaPlurilist->setCurrentIndex(chosen);
     ListaPlurilist->setEditText(text);
 }
 
 void TFormMainManager::ListaPlurilistChange() {
-    const bool found = m_store.FilterGroup(Bytes(ListaPlurilist->currentText()));
+    m_filteredGroup = SelectorBytes();
+    const bool found = m_store.FilterGroup(m_filteredGroup);
     QPalette colours = ListaPlurilist->palette();
     colours.setColor(QPalette::Base, found ? Qt::white : Qt::red);
     ListaPlurilist->setPalette(colours);
@@ -425,10 +474,17 @@ void TFormMainManager::playlistdbDblClick() {
         playlistdb->setEnabled(true);
         throw;
     }
-    SetSelectorTextQuietly(Text(entry.group));
-    JvIPAddress1->setText(Text(entry.address));
-    JvSpinEdit1->SetText(Text(entry.port));
-    JvFilenameEdit1->setText(Text(entry.file));
+    m_groupShown = widgets::ShownValue(entry.group);
+    SetSelectorTextQuietly(m_groupShown.Text());
+    // Each box keeps what it was given; the address box shows it rewritten as four numbers.
+    m_addressShown = widgets::ShownValue(entry.address);
+    JvIPAddress1->setText(m_addressShown.Text());
+    m_addressShown.SetText(JvIPAddress1->text());
+    m_portShown = widgets::ShownValue(entry.port);
+    JvSpinEdit1->SetText(m_portShown.Text());
+    m_fileShown = widgets::ShownValue(entry.file);
+    JvFilenameEdit1->setText(m_fileShown.Text());
+    m_fileShown.SetText(JvFilenameEdit1->FileName());
     CheckBox1->setChecked(entry.active);
     JvPanel2->show();
     JvPanel2->raise();
@@ -448,8 +504,10 @@ void TFormMainManager::JvImgBtn1Click() {
         // A port still being typed is clamped as leaving the box would (a shortcut keeps the
         // focus there).
         JvSpinEdit1->Settle();
-        m_store.SavePlayer({Bytes(ListaPlurilist->currentText()), Bytes(JvIPAddress1->text()),
-                            Bytes(JvSpinEdit1->text()), Bytes(JvFilenameEdit1->FileName()),
+        // An untouched box gives back exactly the bytes it was loaded with.
+        m_store.SavePlayer({SelectorBytes(), m_addressShown.BytesFor(JvIPAddress1->text()),
+                            m_portShown.BytesFor(JvSpinEdit1->text()),
+                            m_fileShown.BytesFor(JvFilenameEdit1->FileName()),
                             CheckBox1->isChecked()});
     }
     JvPanel2->hide();
@@ -465,7 +523,7 @@ void TFormMainManager::playlistdbTitleBtnClick(int column) {
     // The first column has no field to sort by.
     const std::string field = m_model->FieldName(column);
     if (!field.empty()) {
-        m_store.SortGroup(Bytes(ListaPlurilist->currentText()), field);
+        m_store.SortGroup(SelectorBytes(), field);
     }
 }
 

@@ -10,6 +10,7 @@
 #include "core/Notices.h"
 #include "registry/GroupCommands.h"
 #include "registry/RegistryStore.h"
+#include "registry/widgets/DisplayText.h"
 
 class QAction;
 class QCheckBox;
@@ -120,6 +121,11 @@ private:
                       void (GroupCommands::*command)());
     void ShowCurrentRow(int row);
     void SetSelectorTextQuietly(const QString& text);
+    // The group the selector names, as bytes: an entry chosen from the list or typed exactly
+    // is that entry's bytes; the group an edit loaded is its own bytes; other text goes in the
+    // encoding of the value it was typed over.
+    std::string SelectorBytes() const;
+    std::string ItemBytes(int index) const;
 
     Environment m_env;
     RegistryStore m_store;
@@ -128,6 +134,14 @@ private:
     QTimer* m_sqlWaitTimer = nullptr;
     bool m_followingQuery = false;
     bool m_sqlWaiting = false;
+    // What the selector and the panel's boxes were given, so that each goes back byte for
+    // byte while untouched.
+    widgets::ShownValue m_groupShown;
+    widgets::ShownValue m_addressShown;
+    widgets::ShownValue m_portShown;
+    widgets::ShownValue m_fileShown;
+    // The group the last group change filtered on.
+    std::string m_filteredGroup;
 };
 
 }  // namespace orvanta::registry::ui

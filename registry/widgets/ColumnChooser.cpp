@@ -14,6 +14,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "registry/widgets/DisplayText.h"
 #include "registry/widgets/GridRoles.h"
 
 namespace orvanta::registry::widgets {
@@ -41,9 +42,9 @@ ColumnChooser::ColumnChooser(QTableView& grid, Notices& notices, QWidget* parent
       m_grid(grid),
       m_notices(notices),
       m_list(new QListWidget(this)),
-      m_realNames(new QCheckBox(QString::fromLatin1(kRealNamesText), this)),
+      m_realNames(new QCheckBox(ShownText(kRealNamesText), this)),
       m_ok(new QPushButton(QStringLiteral("&OK"), this)) {
-    setWindowTitle(QString::fromLatin1(kCaption));
+    setWindowTitle(ShownText(kCaption));
     setModal(true);
     setMinimumSize(kMinimumWidth, kMinimumHeight);
 

@@ -8,6 +8,8 @@
 #include <QStyle>
 #include <QToolButton>
 
+#include "registry/widgets/DisplayText.h"
+
 namespace orvanta::registry::widgets {
 
 FilenameEdit::FilenameEdit(QWidget* parent)
@@ -67,13 +69,13 @@ QString FilenameEdit::StartFolder() const {
 }
 
 void FilenameEdit::Browse() {
-    const QString chosen =
-        m_browse(this, QString::fromLatin1(kCaption), StartFolder(), QString::fromLatin1(kFilter));
+    const QString chosen = m_browse(this, ShownText(kCaption), StartFolder(), ShownText(kFilter));
     if (chosen.isEmpty()) {
         return;
     }
     m_lastFolder = QFileInfo(chosen).absolutePath();
     setText(Quoted(chosen));
+    emit Chosen(chosen);
 }
 
 }  // namespace orvanta::registry::widgets

@@ -45,6 +45,10 @@ public:
     static QString Quoted(const QString& path);
     static QString Unquoted(const QString& text);
 
+signals:
+    // A path was chosen through the dialog and now stands in the box.
+    void Chosen(const QString& path);
+
 private:
     QLineEdit* m_edit;
     QToolButton* m_button;

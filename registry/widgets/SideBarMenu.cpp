@@ -7,6 +7,7 @@
 #include <QProxyStyle>
 #include <QStyleOptionMenuItem>
 
+#include "registry/widgets/DisplayText.h"
 #include "registry/widgets/Rounding.h"
 
 namespace orvanta::registry::widgets {
@@ -119,7 +120,7 @@ void SideBarMenu::paintEvent(QPaintEvent* event) {
     // left, it reads upwards and its top faces the menu's left edge.
     painter.translate(bar.left() + BarTextLeft(), bar.bottom() + 1 - kTextBottomGap);
     painter.rotate(-90);
-    painter.drawText(QPoint(0, QFontMetrics(font).ascent()), QString::fromLatin1(kBarText));
+    painter.drawText(QPoint(0, QFontMetrics(font).ascent()), ShownText(kBarText));
 }
 
 }  // namespace orvanta::registry::widgets

@@ -180,7 +180,7 @@ TEST_F(MessagingTest, enterKeepsTheMessageWhenTheSendFails) {
 TEST_F(MessagingTest, clientListClickAndChatMenuUseTheEmptyCorrespondent) {
     EXPECT_EQ(m_link->Label5.Caption, "Il tuo messaggio:");
     m_link->lbClientsClick();
-    EXPECT_EQ(m_link->Label5.Caption, "Il messaggio che scrivi qui sarà inviato a: ");
+    EXPECT_EQ(m_link->Label5.Caption, "Il messaggio che scrivi qui sar\xE0 inviato a: ");
 
     ASSERT_EQ(m_link->PopupMenu1.size(), 7u);
     const MenuItem& startChat = m_link->PopupMenu1.front();

@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "registry/widgets/DisplayText.h"
+#include "tests/registry_widgets/QtPrinters.h"
+
+namespace orvanta::registry::widgets {
+namespace {
+
+TEST(DisplayTextTest, valueShowsAsUtf8WhenItIsAndAsWindows1252Otherwise) {
+    struct Case {
+        std::string bytes;
+        TextEncoding encoding;
+        QString shown;
+    };
+    const Case cases[] = {
+        {"Sala d'attesa", TextEncoding::Utf8, QStringLiteral("Sala d'attesa")},
+        {"", TextEncoding::Utf8, QString()},
+        {"Citt\xC3\xA0", TextEncoding::Utf8, QStringLiteral(u"Citt\u00E0")},
+        {"Citt\xE0", TextEncoding::Windows1252, QStringLiteral(u"Citt\u00E0")},
+        {"/media/caff\xE8.mp4", TextEncoding::Windows1252,
+         QStringLiteral(u"/media/caff\u00E8.mp4")},
+        {"\x80 \x9F \x81", TextEncoding::Windows1252, QStringLiteral(u"\u20AC \u0178 \u0081")},
+        // What a UTF-8 decoder would take in but not give back the same.
+        {"\xC0\xAF", TextEncoding::Windows1252, QStringLiteral(u"\u00C0\u00AF")},  // overlong "/"
+        {"\xED\xA0\x80", TextEncoding::Windows1252, QStringLiteral(u"\u00ED\u00A0\u20AC")},
+        {"\xEF\xBB\xBFx", TextEncoding::Utf8, QStringLiteral(u"\uFEFFx")},       // the BOM stays
+        {"Citt\xC3", TextEncoding::Windows1252, QStringLiteral(u"Citt\u00C3")},  // cut short
+        {std::string("a\0b", 3), TextEncoding::Utf8, QString(QStringLiteral("a")) + QChar(0) + 'b'},
+        // The program's own texts are single-byte text too.
+        {"Il messaggio che scrivi qui sar\xE0 inviato a: ", TextEncoding::Windows1252,
+         QStringLiteral(u"Il messaggio che scrivi qui sar\u00E0 inviato a: ")},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ShownEncoding(c.bytes), c.encoding) << c.bytes;
+        EXPECT_EQ(ShownText(c.bytes), c.shown) << c.bytes;
+        // And back byte for byte.
+        EXPECT_EQ(Encoded(ShownText(c.bytes), c.encoding), c.bytes) << c.bytes;
+    }
+}
+
+TEST(DisplayTextTest, everySingleByteComesBackAsItWent) {
+    std::string all;
+    for (int b = 0; b < 256; ++b) {
+        all.push_back(static_cast<char>(b));
+    }
+    ASSERT_EQ(ShownEncoding(all), TextEncoding::Windows1252);
+    const QString shown = ShownText(all);
+    ASSERT_EQ(shown.size(), 256);
+    EXPECT_EQ(Encoded(shown, TextEncoding::Windows1252), all);
+    EXPECT_EQ(shown.count(QChar(0xFFFD)), 0);
+}
+
+TEST(DisplayTextTest, anEditedValueGoesBackInTheEncodingItWasShownIn) {
+    ShownValue windows("Citt\xE0");
+    EXPECT_EQ(windows.Text(), QStringLiteral(u"Citt\u00E0"));
+    EXPECT_EQ(windows.BytesFor(windows.Text()), "Citt\xE0");
+    EXPECT_EQ(windows.BytesFor(QStringLiteral(u"Citt\u00E0 vecchia")), "Citt\xE0 vecchia");
+    EXPECT_EQ(windows.BytesFor(QStringLiteral(u"\u20AC 5")), "\x80 5");
+    // A character Windows-1252 has no byte for: the whole text in UTF-8 rather than lost.
+    EXPECT_EQ(windows.BytesFor(QStringLiteral(u"Citt\u00E0 \u03A9")), "Citt\xC3\xA0 \xCE\xA9");
+
+    ShownValue utf8("Citt\xC3\xA0");
+    EXPECT_EQ(utf8.BytesFor(utf8.Text()), "Citt\xC3\xA0");
+    EXPECT_EQ(utf8.BytesFor(QStringLiteral(u"Perch\u00E9")), "Perch\xC3\xA9");
+
+    // Nothing shown yet: typed text is UTF-8.
+    EXPECT_EQ(ShownValue().BytesFor(QStringLiteral(u"Perch\u00E9")), "Perch\xC3\xA9");
+
+    // A widget that shows the value rewritten gives back the value while its text stays.
+    ShownValue address("010.000.000.001");
+    address.SetText(QStringLiteral("10.0.0.1"));
+    EXPECT_EQ(address.BytesFor(QStringLiteral("10.0.0.1")), "010.000.000.001");
+    EXPECT_EQ(address.BytesFor(QStringLiteral("10.0.0.2")), "10.0.0.2");
+}
+
+}  // namespace
+}  // namespace orvanta::registry::widgets
