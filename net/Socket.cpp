@@ -212,6 +212,11 @@ Socket ConnectTcp(const std::string& host, int port) {
 
 Socket ListenTcp(Ipv4 address, std::uint16_t port, int backlog) {
     Socket socket = NewTcpSocket();
+    // A fixed port must be free again at once after a restart, not a minute later; a port the
+    // system picks (0) is a fresh one anyway.
+    if (port != 0 && os::AllowPortReuse(socket.Handle()) != 0) {
+        ThrowLastSocketError();
+    }
     if (os::Bind(socket.Handle(), address, port) != 0) {
         ThrowLastSocketError();
     }

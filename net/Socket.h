@@ -80,7 +80,8 @@ private:
 // with the system's own connect timeout.
 Socket ConnectTcp(const std::string& host, int port);
 
-// A listening socket on address:port (port 0: the system picks one).
+// A listening socket on address:port (port 0: the system picks one). A fixed port can be
+// listened on again right after the previous listener closed.
 Socket ListenTcp(Ipv4 address, std::uint16_t port, int backlog);
 
 // Accepts one waiting connection; peer receives its address.

@@ -33,6 +33,8 @@ int PeerName(SocketHandle handle, Ipv4* address);
 int PendingError(SocketHandle handle);
 
 int SetNoDelay(SocketHandle handle, bool on);
+// Lets a listener bind its port again while connections it had wait out their close.
+int AllowPortReuse(SocketHandle handle);
 // Closing afterwards sends a reset instead of the normal end.
 int SetResetOnClose(SocketHandle handle);
 int ShutdownSend(SocketHandle handle);

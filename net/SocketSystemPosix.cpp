@@ -131,6 +131,11 @@ int SetNoDelay(SocketHandle handle, bool on) {
     return ::setsockopt(handle, IPPROTO_TCP, TCP_NODELAY, &value, sizeof value);
 }
 
+int AllowPortReuse(SocketHandle handle) {
+    const int on = 1;
+    return ::setsockopt(handle, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+}
+
 int SetResetOnClose(SocketHandle handle) {
     const linger reset{1, 0};
     return ::setsockopt(handle, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);

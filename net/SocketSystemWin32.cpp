@@ -134,6 +134,12 @@ int SetNoDelay(SocketHandle handle, bool on) {
                : -1;
 }
 
+int AllowPortReuse(SocketHandle) {
+    // Windows binds a listener beside its closing connections anyway; its SO_REUSEADDR would
+    // let another program take over the port.
+    return 0;
+}
+
 int SetResetOnClose(SocketHandle handle) {
     const linger reset{1, 0};
     return ::setsockopt(handle, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&reset),

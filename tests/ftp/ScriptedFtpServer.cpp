@@ -199,6 +199,9 @@ ScriptedFtpServer::ScriptedFtpServer(Script script) {
     m_listener = Fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_in sa = Address("127.0.0.1", 0);
     socklen_t len = sizeof sa;
+    // Like every listener of the program and the tests: a port free again at once.
+    const int reuse = 1;
+    ::setsockopt(m_listener.Get(), SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
     if (m_listener.Get() < 0 ||
         ::bind(m_listener.Get(), reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
         ::listen(m_listener.Get(), 4) != 0 ||

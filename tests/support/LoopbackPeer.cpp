@@ -18,6 +18,9 @@ LoopbackPeer::LoopbackPeer() {
     sa.sin_family = AF_INET;
     sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     sa.sin_port = 0;
+    // Like every listener of the program and the tests: a port free again at once.
+    const int reuse = 1;
+    ::setsockopt(m_listener, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
     if (m_listener < 0 || ::bind(m_listener, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
         ::listen(m_listener, 64) != 0) {
         throw std::runtime_error("loopback peer: cannot listen");
@@ -105,7 +108,7 @@ bool LoopbackPeer::WaitForConnections(int count, std::chrono::milliseconds timeo
 std::string LoopbackPeer::Received(int index) const {
     std::lock_guard lock(m_mutex);
     return index < static_cast<int>(m_connections.size()) ? m_connections[index].received
-                                                           : std::string();
+                                                          : std::string();
 }
 
 bool LoopbackPeer::WaitForBytes(std::size_t bytes, int index,
@@ -159,6 +162,8 @@ void LoopbackPeer::Reset(int index) {
     c.fd = -1;
 }
 
-void LoopbackPeer::StopReading() { m_reading = false; }
+void LoopbackPeer::StopReading() {
+    m_reading = false;
+}
 
 }  // namespace orvanta::test

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -57,6 +58,34 @@ TEST(PlayerSimulatorTest, reportsLinesAndAnswersOverTheWire) {
     EXPECT_EQ(seen, (std::vector<std::string>{"1 (connessione aperta)", "1 UtenteNonImpostato",
                                               "1 @STOP:<USERID>COMANDO STOP</USERID>",
                                               "1 (connessione chiusa)"}));
+}
+
+// A restarted simulator listens on its port at once, though the connection its previous run
+// closed first still waits out its close on that port.
+TEST(PlayerSimulatorTest, restartsOnTheSamePortRightAfterStoppingWithAPlayerConnected) {
+    std::uint16_t port = 0;
+    {
+        const net::Socket probe = net::ListenTcp(0x7F000001, 0, 1);
+        port = probe.LocalPort();
+    }
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        std::unique_ptr<PlayerSimulator> simulator;
+        ASSERT_NO_THROW(simulator = std::make_unique<PlayerSimulator>("p", 0x7F000001, port));
+        std::thread server([&] { simulator->Run(); });
+        net::Socket socket = net::ConnectTcp("127.0.0.1", port);
+        const std::string wire = "UtenteNonImpostato\r\n";
+        socket.SendAll(wire.data(), wire.size());
+        net::LineReader reader;
+        std::string answer;
+        EXPECT_EQ(reader.ReadLine(socket, 5000, answer), net::LineReader::Result::Line);
+        // The simulator ends first, with the player still connected.
+        simulator->Stop();
+        server.join();
+        simulator.reset();
+        EXPECT_EQ(reader.ReadLine(socket, 5000, answer), net::LineReader::Result::PeerClosed);
+        socket.Close();
+    }
 }
 
 }  // namespace
