@@ -27,7 +27,7 @@ void ControlChannel::OpenChannel() {
     m_reader.Clear();
     m_state = State::NeverOpened;
     try {
-        m_socket = net::ConnectTcp(Host, Port);
+        m_socket = net::ConnectTcp(Host, Port, ConnectTimeout);
         m_state = State::Open;
         if (OnConnected) {
             OnConnected(*this);
