@@ -302,7 +302,7 @@ void FtpClient::ConnectAndLogin() {
     s.Close();
     s.replyTimeout = ReplyTimeout;
     try {
-        s.control = net::ConnectTcp(Host, Port);
+        s.control = net::ConnectTcp(Host, Port, ConnectTimeout);
         s.connection = State::Connection::Open;
         s.localAddress = s.control.LocalAddress();
         s.peerAddress = s.control.PeerAddress();

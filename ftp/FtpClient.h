@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "net/Socket.h"
+
 namespace orvanta::ftp {
 
 enum class WorkMode { wmRead, wmWrite };
@@ -36,6 +38,8 @@ public:
     int Port = 69;
     std::string Username;
     std::string Password;
+    // How long the connect may hear nothing back before it fails with the socket error 10060.
+    std::chrono::milliseconds ConnectTimeout = net::kConnectTimeout;
     // How long an upload waits for the server's data connection before failing with the
     // socket error 10060.
     std::chrono::milliseconds DataConnectionTimeout{60000};

@@ -28,7 +28,7 @@ void ControlChannel::OpenChannel() {
     m_state = State::NeverOpened;
     m_reached = false;
     try {
-        m_socket = net::ConnectTcp(Host, Port);
+        m_socket = net::ConnectTcp(Host, Port, ConnectTimeout);
         m_state = State::Open;
         m_reached = true;
         if (OnConnected) {

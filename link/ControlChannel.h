@@ -25,6 +25,9 @@ public:
 
     std::string Host;
     int Port = 0;
+    // How long OpenChannel may hear nothing back from the player before it fails with the
+    // socket error 10060.
+    std::chrono::milliseconds ConnectTimeout = net::kConnectTimeout;
     // How long SendLine waits while the system takes none of its bytes (a player that no
     // longer reads fills every buffer) before failing with the socket error 10060. The line
     // may be cut part-way, so the channel is then broken.

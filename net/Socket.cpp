@@ -186,7 +186,7 @@ std::size_t Socket::Send(const char* data, std::size_t size, int stallMs) {
     }
 }
 
-Socket ConnectTcp(const std::string& host, int port) {
+Socket ConnectTcp(const std::string& host, int port, std::chrono::milliseconds timeout) {
     Socket socket = NewTcpSocket();
     if (os::Bind(socket.Handle(), 0, 0) != 0) {
         ThrowLastSocketError();
@@ -196,16 +196,26 @@ Socket ConnectTcp(const std::string& host, int port) {
         throw SocketError(kInvalidArgument);
     }
     socket.SetNoDelay(false);  // Nagle's algorithm stays on
+    // The system's own wait for an attempt that hears nothing back runs about two minutes: the
+    // attempt runs without blocking and the wait for its outcome is ours.
+    if (os::SetBlocking(socket.Handle(), false) != 0) {
+        ThrowLastSocketError();
+    }
     if (os::Connect(socket.Handle(), address, static_cast<std::uint16_t>(port)) != 0) {
         const int error = os::LastError();
-        if (error != kInterrupted) {
+        if (error != kInterrupted && error != kInProgress && error != kWouldBlock) {
             throw SocketError(error);
         }
-        // Interrupted: the connection goes on in the background; wait for its outcome.
-        WaitFor(socket.Handle(), os::Wait::Writable, -1);
+        if (!WaitFor(socket.Handle(), os::Wait::Writable, static_cast<int>(timeout.count()))) {
+            throw SocketError(kTimedOut);
+        }
         if (const int pending = os::PendingError(socket.Handle()); pending != 0) {
             throw SocketError(pending);
         }
+    }
+    // Every later call blocks, as before.
+    if (os::SetBlocking(socket.Handle(), true) != 0) {
+        ThrowLastSocketError();
     }
     return socket;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -76,9 +77,14 @@ private:
     SocketHandle m_handle = kNoSocket;
 };
 
-// A TCP connection to host:port: bound to any local address, Nagle left on, blocking connect
-// with the system's own connect timeout.
-Socket ConnectTcp(const std::string& host, int port);
+// How long a connection attempt that hears nothing back (a host that drops it) may take.
+inline constexpr std::chrono::milliseconds kConnectTimeout{21000};
+
+// A TCP connection to host:port: bound to any local address, Nagle left on. Blocks until the
+// peer answers, at most the timeout, then fails with SocketError 10060; a refused or
+// unreachable peer fails as soon as the system knows.
+Socket ConnectTcp(const std::string& host, int port,
+                  std::chrono::milliseconds timeout = kConnectTimeout);
 
 // A listening socket on address:port (port 0: the system picks one). A fixed port can be
 // listened on again right after the previous listener closed.

@@ -32,6 +32,9 @@ int PeerName(SocketHandle handle, Ipv4* address);
 // code.
 int PendingError(SocketHandle handle);
 
+// Whether calls on the socket wait; a connection attempt on a socket that does not wait fails
+// at once with kInProgress (POSIX) or kWouldBlock (Windows) and goes on in the background.
+int SetBlocking(SocketHandle handle, bool blocking);
 int SetNoDelay(SocketHandle handle, bool on);
 // Lets a listener bind its port again while connections it had wait out their close.
 int AllowPortReuse(SocketHandle handle);

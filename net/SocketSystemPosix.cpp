@@ -1,5 +1,6 @@
 // The socket calls on POSIX systems.
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -124,6 +125,14 @@ int PendingError(SocketHandle handle) {
         return LastError();
     }
     return error == 0 ? 0 : SocketCodeFromErrno(error);
+}
+
+int SetBlocking(SocketHandle handle, bool blocking) {
+    const int flags = ::fcntl(handle, F_GETFL);
+    if (flags < 0) {
+        return -1;
+    }
+    return ::fcntl(handle, F_SETFL, blocking ? flags & ~O_NONBLOCK : flags | O_NONBLOCK);
 }
 
 int SetNoDelay(SocketHandle handle, bool on) {

@@ -126,6 +126,11 @@ int PendingError(SocketHandle handle) {
     return error;
 }
 
+int SetBlocking(SocketHandle handle, bool blocking) {
+    u_long nonBlocking = blocking ? 0 : 1;
+    return ::ioctlsocket(handle, FIONBIO, &nonBlocking) == 0 ? 0 : -1;
+}
+
 int SetNoDelay(SocketHandle handle, bool on) {
     const BOOL value = on ? TRUE : FALSE;
     return ::setsockopt(handle, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&value),

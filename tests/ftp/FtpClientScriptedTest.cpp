@@ -11,6 +11,7 @@
 #include "tests/ftp/ScriptedFtpServer.h"
 #include "tests/ftp/TestSources.h"
 #include "tests/support/LoopbackPeer.h"
+#include "tests/support/SilentPeer.h"
 
 namespace orvanta::ftp {
 namespace {
@@ -243,6 +244,17 @@ TEST(FtpReplyBoundsTest, endlessReplyFailsAndDropsTheControlConnection) {
         EXPECT_EQ(FailureOf([&] { client.UploadStream(source, "clip.mp4"); }), "Not Connected");
         EXPECT_EQ(server.Finish(), "");
     }
+}
+
+TEST(FtpLoginTest, serverThatDropsTheConnectTimesOutAndLeavesTheClientNotConnected) {
+    orvanta::test::SilentPeer silent;
+    FtpClient client;
+    client.Host = "127.0.0.1";
+    client.Port = silent.Port();
+    client.ConnectTimeout = std::chrono::milliseconds(300);
+    EXPECT_EQ(FailureOf([&] { client.ConnectAndLogin(); }),
+              "Socket Error # 10060\r\nConnection timed out.");
+    EXPECT_FALSE(client.Connected());
 }
 
 TEST(FtpLoginTest, neitherDestructionNorDisconnectSendsAnything) {

@@ -6,6 +6,7 @@
 #include "link/ControlChannel.h"
 #include "tests/support/FailureOf.h"
 #include "tests/support/LoopbackPeer.h"
+#include "tests/support/SilentPeer.h"
 #include "tests/support/Wait.h"
 
 namespace orvanta::link {
@@ -156,6 +157,20 @@ TEST_F(ControlChannelTest, sendingOnAChannelThatNeverOpenedOrFailedToOpen) {
     m_channel.CloseChannel();
     EXPECT_EQ(m_disconnects, 0);
     EXPECT_EQ(FailureOf([&] { m_channel.SendLine("x"); }), "Not Connected");
+}
+
+TEST_F(ControlChannelTest, playerThatDropsTheAttemptTimesOutAndBreaksTheChannel) {
+    test::SilentPeer silent;
+    m_channel.Host = "127.0.0.1";
+    m_channel.Port = silent.Port();
+    m_channel.ConnectTimeout = std::chrono::milliseconds(300);
+    bool connected = false;
+    m_channel.OnConnected = [&](ControlChannel&) { connected = true; };
+    EXPECT_EQ(FailureOf([&] { m_channel.OpenChannel(); }),
+              "Socket Error # 10060\r\nConnection timed out.");
+    EXPECT_FALSE(connected);
+    EXPECT_EQ(m_channel.GetState(), State::Broken);
+    EXPECT_EQ(m_disconnects, 0);
 }
 
 TEST_F(ControlChannelTest, sendWritesEachLineWithCrLfAtOnce) {

@@ -1,8 +1,15 @@
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
 
 #include "net/Socket.h"
 #include "net/SocketError.h"
 #include "tests/support/LoopbackPeer.h"
+#include "tests/support/SilentPeer.h"
 
 namespace orvanta::net {
 namespace {
@@ -16,8 +23,8 @@ TEST(SocketErrorTest, messageHasCodeThenCrLfThenTableText) {
 
 TEST(SocketErrorTest, platformErrorsMapOntoTheTable) {
     const std::pair<int, int> cases[] = {
-        {ECONNREFUSED, 10061}, {ECONNRESET, 10054}, {ETIMEDOUT, 10060}, {EHOSTUNREACH, 10065},
-        {ENETUNREACH, 10051},  {ECONNABORTED, 10053}, {EPIPE, 10058},   {EADDRINUSE, 10048},
+        {ECONNREFUSED, 10061}, {ECONNRESET, 10054},   {ETIMEDOUT, 10060}, {EHOSTUNREACH, 10065},
+        {ENETUNREACH, 10051},  {ECONNABORTED, 10053}, {EPIPE, 10058},     {EADDRINUSE, 10048},
     };
     for (auto [err, code] : cases) {
         EXPECT_EQ(SocketCodeFromErrno(err), code) << err;
@@ -53,6 +60,55 @@ TEST(ConnectTcpTest, refusedConnectionGivesTableText) {
     } catch (const SocketError& e) {
         EXPECT_STREQ(e.what(), "Socket Error # 10061\r\nConnection refused.");
     }
+}
+
+// What ConnectTcp raises for the address; empty when it connects.
+std::string ConnectFailure(const std::string& host, int port, std::chrono::milliseconds timeout) {
+    try {
+        ConnectTcp(host, port, timeout);
+    } catch (const SocketError& e) {
+        return e.what();
+    }
+    return {};
+}
+
+TEST(ConnectTcpTest, peerThatDropsTheAttemptTimesOut) {
+    test::SilentPeer silent;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ConnectFailure("127.0.0.1", silent.Port(), std::chrono::milliseconds(300)),
+              "Socket Error # 10060\r\nConnection timed out.");
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+}
+
+// From a network namespace of its own, where not even loopback is up, nothing is reachable:
+// the connect fails with the system's answer, not with the time-out it was given.
+TEST(ConnectTcpTest, unreachableNetworkFailsWithoutWaiting) {
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(out[0]);
+        std::string result = "no namespace";
+        if (::unshare(CLONE_NEWNET) == 0) {
+            result = ConnectFailure("127.0.0.1", 9, std::chrono::minutes(2));
+        }
+        const ssize_t written = ::write(out[1], result.data(), result.size());
+        ::_exit(written == static_cast<ssize_t>(result.size()) ? 0 : 1);
+    }
+    ::close(out[1]);
+    std::string result;
+    char chunk[256];
+    for (ssize_t n; (n = ::read(out[0], chunk, sizeof chunk)) > 0;) {
+        result.append(chunk, static_cast<std::size_t>(n));
+    }
+    ::close(out[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (result == "no namespace") {
+        GTEST_SKIP() << "network namespaces cannot be made here";
+    }
+    EXPECT_EQ(result, "Socket Error # 10051\r\nNetwork is unreachable.");
 }
 
 TEST(ConnectTcpTest, sendToResetPeerFailsWithoutSignal) {
