@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -17,9 +18,22 @@ struct Label {
     std::string Caption;
 };
 
+// What a log or grid of a link keeps: its most recent rows, at most this many and at most this
+// much text (plus the newest row), so a chatty or hostile player cannot grow a window nobody
+// sees without end. Once either bound is passed the oldest rows go, down to nine tenths of
+// both, so that trimming is seldom.
+inline constexpr std::size_t kKeptRows = 10000;
+inline constexpr std::size_t kKeptBytes = 1024 * 1024;
+
 // Read-only memo: the message log.
-struct Memo {
+class Memo {
+public:
     std::vector<std::string> Lines;
+    // Appends a line, dropping the oldest beyond the bounds.
+    void Add(std::string line);
+
+private:
+    std::size_t m_bytes = 0;  // counted as lines come; recounted when it passes the bound
 };
 
 struct ListBox {
@@ -62,20 +76,23 @@ private:
     std::int64_t m_position = 0;
 };
 
-// A string grid whose row 0 is a fixed header row; rows only grow.
+// A string grid whose row 0 is a fixed header row; rows grow at the bottom and the oldest
+// below the header leave beyond the bounds.
 class StringGrid {
 public:
     StringGrid(int colCount, int rowCount);
     int ColCount() const { return m_colCount; }
     int RowCount() const { return static_cast<int>(m_rows.size()); }
     const std::string& Cell(int col, int row) const { return m_rows.at(row).at(col); }
-    void SetCell(int col, int row, std::string text) { m_rows.at(row).at(col) = std::move(text); }
-    // Appends an empty row and returns its index.
+    void SetCell(int col, int row, std::string text);
+    // Appends an empty row and returns its index; older rows may have left first, so an index
+    // holds until the next call.
     int AddRow();
 
 private:
     int m_colCount;
     std::vector<std::vector<std::string>> m_rows;
+    std::size_t m_bytes = 0;  // counted as cells are set; recounted when it passes the bound
 };
 
 struct MenuItem {

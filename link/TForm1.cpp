@@ -111,7 +111,7 @@ void TForm1::Timer1Timer() {
         return;
     }
     if (!IsCommandMessage(line)) {
-        memLines.Lines.push_back(line);
+        memLines.Add(line);
         return;
     }
     const CommandMessage message = SplitCommand(line);
@@ -136,7 +136,7 @@ void TForm1::Dispatch(const std::string& word, const std::string& payload) {
     } else if (word == "AUTHRESPONSE") {
         AuthResponseReceived(payload);
     } else if (word == "REPLY") {
-        memLines.Lines.push_back("CMD: " + payload);
+        memLines.Add("CMD: " + payload);
         ReplyReceived(payload);
     }
 }
