@@ -19,13 +19,35 @@ QMessageBox::StandardButton Show(QMessageBox::Icon icon, const std::string& text
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
+// Hands the reserve's descriptors to the box for as long as it is open.
+class ReserveReleased {
+public:
+    explicit ReserveReleased(DescriptorReserve* reserve) : m_reserve(reserve) {
+        if (m_reserve) {
+            m_reserve->Release();
+        }
+    }
+    ~ReserveReleased() {
+        if (m_reserve) {
+            m_reserve->Take();
+        }
+    }
+    ReserveReleased(const ReserveReleased&) = delete;
+    ReserveReleased& operator=(const ReserveReleased&) = delete;
+
+private:
+    DescriptorReserve* m_reserve;
+};
+
 }  // namespace
 
 void QtNotices::ShowError(const std::string& text) {
+    const ReserveReleased released(m_reserve);
     Show(QMessageBox::Critical, text, QMessageBox::Ok);
 }
 
 void QtNotices::ShowMessage(const std::string& text) {
+    const ReserveReleased released(m_reserve);
     // Centred on the screen rather than over a window.
     QMessageBox box(QMessageBox::NoIcon, QString::fromLocal8Bit(kApplicationTitle),
                     QString::fromLocal8Bit(text), QMessageBox::Ok);
@@ -38,10 +60,12 @@ void QtNotices::ShowMessage(const std::string& text) {
 }
 
 void QtNotices::ShowWarning(const std::string& text) {
+    const ReserveReleased released(m_reserve);
     Show(QMessageBox::Warning, text, QMessageBox::Ok);
 }
 
 bool QtNotices::AskYesNo(const std::string& text) {
+    const ReserveReleased released(m_reserve);
     return Show(QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No) ==
            QMessageBox::Yes;
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Descriptors.h"
 #include "app/ProgramIdentity.h"
 #include "app/QtDesktopEffects.h"
 #include "app/QtNotices.h"
@@ -30,12 +31,16 @@ int main(int argc, char** argv) {
         return *status;
     }
 
+    // Before anything opens a file: the toolkit's own descriptors count too.
+    orvanta::app::RaiseOpenFileLimit();
+    orvanta::app::DescriptorReserve reserve;
+
     QApplication application(argc, argv);
     orvanta::app::ApplyProgramIdentity(application);
     // Menus open with a slide where the desktop animates them.
     QApplication::setEffectEnabled(Qt::UI_AnimateMenu);
 
-    orvanta::app::QtNotices notices;
+    orvanta::app::QtNotices notices(reserve);
     orvanta::app::QtDesktopEffects effects;
     // Failures that reach no caller (a driver manager lacking an entry point) go to the error
     // box too.

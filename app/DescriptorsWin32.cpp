@@ -1,0 +1,13 @@
+#include "app/Descriptors.h"
+
+namespace orvanta::app {
+
+// Sockets and files have no shared per-process limit to raise or to keep a reserve of.
+void RaiseOpenFileLimit() {}
+
+DescriptorReserve::DescriptorReserve() = default;
+DescriptorReserve::~DescriptorReserve() = default;
+void DescriptorReserve::Release() {}
+void DescriptorReserve::Take() {}
+
+}  // namespace orvanta::app
