@@ -13,19 +13,31 @@ std::string ErrorBoxText(const std::string& message) {
     return message;
 }
 
+std::string ErrorBoxTextOf(const std::exception_ptr& raised) {
+    try {
+        std::rethrow_exception(raised);
+    } catch (const std::exception& e) {
+        return ErrorBoxText(e.what());
+    } catch (...) {
+        return ErrorBoxText("Unknown error");
+    }
+}
+
 void RunGuarded(Notices& notices, const std::function<void()>& handler) noexcept {
     std::string text;
     try {
         handler();
         return;
-    } catch (const std::exception& e) {
-        text = e.what();
     } catch (...) {
-        text = "Unknown error";
+        try {
+            text = ErrorBoxTextOf(std::current_exception());
+        } catch (...) {
+            return;
+        }
     }
     // Showing the box must not let anything escape either.
     try {
-        notices.ShowError(ErrorBoxText(text));
+        notices.ShowError(text);
     } catch (...) {
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <exception>
 #include <functional>
 #include <string>
 
@@ -11,6 +12,9 @@ inline constexpr const char* kApplicationTitle = "KELT Orvanta Manager";
 
 // The error box appends a full stop when the message's last byte sorts after ".".
 std::string ErrorBoxText(const std::string& message);
+
+// The error box's text for a raised exception, as RunGuarded shows it.
+std::string ErrorBoxTextOf(const std::exception_ptr& raised);
 
 // The one boundary between the event loop and the operations: runs the handler and turns
 // any exception it raises into the error box. Every slot, timer tick and menu command goes

@@ -26,9 +26,11 @@ void ControlChannel::OpenChannel() {
     m_socket.Close();
     m_reader.Clear();
     m_state = State::NeverOpened;
+    m_reached = false;
     try {
         m_socket = net::ConnectTcp(Host, Port);
         m_state = State::Open;
+        m_reached = true;
         if (OnConnected) {
             OnConnected(*this);
         }

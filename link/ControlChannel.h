@@ -40,6 +40,9 @@ public:
     // the end; never probes the socket.
     bool IsOpen() const { return m_state == State::Open; }
     State GetState() const { return m_state; }
+    // Whether the last opening reached the player; a broken channel that never did was
+    // never open.
+    bool Reached() const { return m_reached; }
 
     void SendLine(const std::string& text);
     // The next complete line without its end; empty when none arrives within waitMs per portion
@@ -57,6 +60,7 @@ private:
     net::Socket m_socket;
     net::LineReader m_reader;
     State m_state = State::NeverOpened;
+    bool m_reached = false;
 };
 
 }  // namespace orvanta::link

@@ -103,6 +103,21 @@ void TForm1::btn_prepfileplayClick() {
 }
 
 void TForm1::Timer1Timer() {
+    // Watchers learn of a channel that broke in this tick before its failure reaches the box.
+    try {
+        Poll();
+    } catch (...) {
+        if (OnPolled) {
+            OnPolled(*this);
+        }
+        throw;
+    }
+    if (OnPolled) {
+        OnPolled(*this);
+    }
+}
+
+void TForm1::Poll() {
     if (!IdTCPClient1.IsOpen()) {
         return;
     }
@@ -110,6 +125,7 @@ void TForm1::Timer1Timer() {
     if (line.empty()) {
         return;
     }
+    m_lastReceived = {true, line, m_env.clock ? m_env.clock() : LocalNow()};
     if (!IsCommandMessage(line)) {
         memLines.Lines.push_back(line);
         return;

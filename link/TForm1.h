@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -28,6 +29,31 @@ struct LinkEnvironment {
     ChatWindowList chatWindows = NoChatWindows;
     LocalClock clock = LocalNow;
     LocaleSource locale = SystemLocaleDescription;
+};
+
+// The current or last upload through a link, as far as a status view needs it.
+struct TransferProgress {
+    enum class State { None, Running, Done, Failed };
+    using Clock = std::chrono::steady_clock;
+
+    State state = State::None;
+    std::string name;  // the name part the file is stored under
+    std::int64_t sent = 0;
+    std::int64_t total = 0;
+    // From the moment the data began to flow; until then no rate is known.
+    bool flowing = false;
+    Clock::time_point began;
+    Clock::time_point ended;
+
+    // Bytes a second since the data began to flow, up to `now` or to the end; 0 before.
+    double BytesPerSecond(Clock::time_point now = Clock::now()) const;
+};
+
+// The last line a link's poll took from its channel, and when.
+struct ReceivedLine {
+    bool any = false;
+    std::string text;
+    LocalDateTime at;
 };
 
 // A player link: the never-shown link window with its control channel, FTP client, poll timer
@@ -107,6 +133,14 @@ public:
     // The poll: handles at most one received line.
     void Timer1Timer();
 
+    // Read by the status view; nothing of the link's own behaviour depends on them.
+    const TransferProgress& Transfer() const { return m_transfer; }
+    const ReceivedLine& LastReceived() const { return m_lastReceived; }
+    // After each piece an upload sends and once at its end, success or failure.
+    std::function<void(TForm1&)> OnTransferProgress;
+    // After every poll tick, also one that failed (before its failure leaves the tick).
+    std::function<void(TForm1&)> OnPolled;
+
 private:
     void Dispatch(const std::string& word, const std::string& payload);
     void AuthResponseReceived(const std::string& payload);
@@ -116,11 +150,15 @@ private:
     void OnlineUserReceived(const std::string& payload);
     void ReplyReceived(const std::string& payload);
     void SendLine(const std::string& line) { IdTCPClient1.SendLine(line); }
+    void Poll();
+    void TransferProgressed();
 
     LinkEnvironment m_env;
     std::string m_correspondent;
     std::string m_onlineUsers;
     std::string m_userId;
+    TransferProgress m_transfer;
+    ReceivedLine m_lastReceived;
 };
 
 }  // namespace orvanta::link

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,9 +13,47 @@
 
 namespace orvanta::registry {
 
+// Which group command ran last over the link list.
+enum class GroupCommand {
+    None,
+    Initialize,
+    CopyFiles,
+    LoadFiles,
+    NormalScreen,
+    FullScreen,
+    Play,
+    Pause
+};
+
+// What the last group command did for one entry of the link list.
+struct EntryOutcome {
+    enum class State {
+        None,        // no command has reached the entry since the list was built
+        Waiting,     // the command is under way and has not reached it yet
+        Running,     // its step is under way
+        Done,        // the step ended without a failure
+        Failed,      // the step failed: `failure` holds the error box's text
+        NotReached,  // an earlier entry failed, so the command ended before it
+        NoLink,      // the entry holds no link; the command passed over it
+    };
+    State state = State::None;
+    std::string failure;
+};
+
+// The last group command over the link list, entry by entry.
+struct CommandRecord {
+    GroupCommand command = GroupCommand::None;
+    bool running = false;
+    // The current row's file when a copy or load began: a resumed command must send the same.
+    std::string file;
+    std::vector<EntryOutcome> entries;
+    // The entry whose failure ended the command.
+    std::optional<std::size_t> stoppedAt;
+};
+
 // The commands that act on every player of the chosen viewing group, and the link list they
 // walk. Initialize rebuilds the list; every other command calls one operation of each link in
-// list order and stops at the first failure.
+// list order and stops at the first failure. Each command records its outcome per entry.
 class GroupCommands {
 public:
     struct Environment {
@@ -27,6 +66,20 @@ public:
         std::function<void()> groupChange;
     };
 
+    // Told of changes a view shows. Called on the thread of the commands, in the middle of
+    // them: a watcher reads and draws, and never runs a command or raises.
+    struct Watcher {
+        // The record changed: an entry's step began (initialize, copy) or ended, or a command
+        // began or ended. kWholeList when not about one entry.
+        std::function<void(std::size_t entry)> changed;
+        // An upload through the entry's link sent a piece, or ended.
+        std::function<void(std::size_t entry)> transferProgressed;
+        // The entry's link ran a poll tick.
+        std::function<void(std::size_t entry)> polled;
+    };
+
+    static constexpr std::size_t kWholeList = static_cast<std::size_t>(-1);
+
     GroupCommands(RegistryStore& store, Environment environment);
 
     void Preparalettori1Click();  // "1 - &Inizializza lettori"
@@ -37,17 +90,34 @@ public:
     void Play1Click();   // "&Play": the count box first
     void Pausa1Click();  // "&Pausa"
 
+    // Whether the last command was a copy, load, play or pause that stopped at a failure.
+    bool CanContinue() const;
+    // Runs that command again on the entries from the one that failed to the last. A copy or
+    // load runs only while the current row names the file the command began with.
+    void Continua();
+
     // The link list; an entry may hold no link (after an initialize that stopped early).
     std::size_t LinkCount() const { return m_links.size(); }
     link::TForm1* Link(std::size_t index) const { return m_links.at(index).get(); }
+    const CommandRecord& LastCommand() const { return m_record; }
+
+    void SetWatcher(Watcher watcher) { m_watcher = std::move(watcher); }
 
 private:
-    void ForEachLink(void (link::TForm1::*operation)());
+    using Operation = void (link::TForm1::*)();
+
+    void ForEachLink(GroupCommand command, Operation operation, std::size_t from);
+    void Attach(link::TForm1& link, std::size_t entry);
+    void Set(std::size_t entry, EntryOutcome::State state, bool tell = true);
+    void StopAt(std::size_t entry, const std::exception_ptr& failure);
+    void Changed(std::size_t entry);
 
     RegistryStore& m_store;
     Environment m_env;
+    Watcher m_watcher;
     // A link dropped from the list is closed and released: no command could reach it again.
     std::vector<std::unique_ptr<link::TForm1>> m_links;
+    CommandRecord m_record;
 };
 
 }  // namespace orvanta::registry

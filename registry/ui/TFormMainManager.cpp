@@ -22,6 +22,7 @@
 #include "core/Dispatch.h"
 #include "link/TForm1.h"
 #include "registry/ui/PlayerQueryModel.h"
+#include "registry/ui/TFormStatoLettori.h"
 #include "registry/widgets/FilenameEdit.h"
 #include "registry/widgets/IpAddressEdit.h"
 #include "registry/widgets/PlayerGrid.h"
@@ -112,6 +113,11 @@ TFormMainManager::TFormMainManager(Environment environment, QWidget* parent)
                      [this] { ListaPlurilistChange(); }});
     m_store.SetAfterPost([this] { JvBitBtn2Click(); });
 
+    FormStatoLettori = new TFormStatoLettori(*m_commands, m_env.notices, this);
+    auto* toggle = new QShortcut(QKeySequence(Qt::Key_F2), this);
+    connect(toggle, &QShortcut::activated, this,
+            [this] { Guarded([this] { FormStatoLettori->Toggle(); }); });
+
     // The SQL-wait pointer stays while the database works and for 50 ms after.
     m_sqlWaitTimer = new QTimer(this);
     m_sqlWaitTimer->setSingleShot(true);
@@ -143,6 +149,9 @@ TFormMainManager::~TFormMainManager() {
     if (m_sqlWaiting) {
         QApplication::restoreOverrideCursor();
     }
+    // It reads the links: it goes before them.
+    delete FormStatoLettori;
+    FormStatoLettori = nullptr;
     m_commands.reset();
 }
 

@@ -31,6 +31,7 @@ class SideBarMenu;
 namespace orvanta::registry::ui {
 
 class PlayerQueryModel;
+class TFormStatoLettori;
 
 // The operator's main window. It lays out the controls and forwards their events to the
 // registry store and the group commands, each through the failure dispatcher.
@@ -103,6 +104,9 @@ public:
     QAction* Play1 = nullptr;
     QAction* Pausa1 = nullptr;
     QAction* Stop1 = nullptr;
+
+    // "Stato lettori", hidden until F2.
+    TFormStatoLettori* FormStatoLettori = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;

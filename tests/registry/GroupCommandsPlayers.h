@@ -19,11 +19,12 @@ namespace orvanta::test {
 
 // One player as the group commands reach it: a line peer on its control port P that records
 // what it receives, and a real FTP server on P + 1 (user "orvanta", password "brindlemoss")
-// storing into a folder of its own. The pair of ports is found by trying: the peer takes a
-// port of the system's choosing and the server the next one, until that one is free.
+// storing into a folder of its own (reading uploads at most ftpReadLimit bytes a second when
+// above 0). The pair of ports is found by trying: the peer takes a port of the system's choosing
+// and the server the next one, until that one is free.
 class SimulatedPlayer {
 public:
-    explicit SimulatedPlayer(std::filesystem::path home, bool withFtp = true)
+    explicit SimulatedPlayer(std::filesystem::path home, bool withFtp = true, long ftpReadLimit = 0)
         : m_home(std::move(home)) {
         std::filesystem::create_directories(m_home);
         for (int attempt = 0;; ++attempt) {
@@ -33,7 +34,7 @@ public:
             }
             try {
                 m_ftp = std::make_unique<PyFtpServer>(m_home.string(), "orvanta", "brindlemoss",
-                                                      m_line->Port() + 1);
+                                                      m_line->Port() + 1, 0, ftpReadLimit);
                 return;
             } catch (const std::runtime_error&) {
                 if (attempt == 20) {

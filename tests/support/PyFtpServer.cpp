@@ -28,7 +28,7 @@ from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
 logging.basicConfig(level=logging.WARNING)
-home, user, password, port, log = sys.argv[1:6]
+home, user, password, port, log, read_limit = sys.argv[1:7]
 authorizer = DummyAuthorizer()
 authorizer.add_user(user, password, home, perm="elradfmwMT")
 class Recording(FTPHandler):
@@ -38,7 +38,30 @@ class Recording(FTPHandler):
         super().pre_process_command(line, cmd, arg)
 handler = Recording
 handler.authorizer = authorizer
-handler.auth_failed_timeout = 0  # a refused login answers at once
+if int(read_limit) > 0:
+    import socket
+    from pyftpdlib.handlers import ActiveDTP, ThrottledDTPHandler
+    class Throttled(ThrottledDTPHandler):
+        read_limit = int(read_limit)
+        # Pauses after every chunk for as long as the chunk takes at the limit: an even pace
+        # instead of a burst a second.
+        def _throttle_bandwidth(self, len_chunk, max_speed):
+            if len_chunk <= 0:
+                return
+            def unsleep():
+                self.add_channel(events=self.ioloop.READ if self.receive else self.ioloop.WRITE)
+            self.del_channel()
+            self._cancel_throttler()
+            self._throttler = self.ioloop.call_later(
+                len_chunk / max_speed, unsleep, _errback=self.handle_error)
+    class SmallWindow(ActiveDTP):
+        # A small receive window, set before connecting, keeps what the sender counts as sent
+        # close to what the server has read.
+        def create_socket(self, family, type):
+            super().create_socket(family, type)
+            self.socket.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 65536)
+    handler.dtp_handler = Throttled
+    handler.active_dtp = SmallWindow
 server = FTPServer(("127.0.0.1", int(port)), handler)
 print(server.socket.getsockname()[1], flush=True)
 server.serve_forever()
@@ -52,7 +75,8 @@ std::string Interpreter() {
 }  // namespace
 
 PyFtpServer::PyFtpServer(const std::string& home, const std::string& user,
-                         const std::string& password, int port, std::size_t homeBytes) {
+                         const std::string& password, int port, std::size_t homeBytes,
+                         long readLimit) {
     char logPattern[] = "/tmp/pyftp-commands-XXXXXX";
     const int logFd = ::mkstemp(logPattern);
     if (logFd < 0) {
@@ -69,8 +93,15 @@ PyFtpServer::PyFtpServer(const std::string& home, const std::string& user,
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     const std::string python = Interpreter();
-    std::vector<std::string> args = {
-        python, "-c", kScript, home, user, password, std::to_string(port), m_commandLog};
+    std::vector<std::string> args = {python,
+                                     "-c",
+                                     kScript,
+                                     home,
+                                     user,
+                                     password,
+                                     std::to_string(port),
+                                     m_commandLog,
+                                     std::to_string(readLimit)};
     if (homeBytes > 0) {
         // The shell's $0 is the interpreter and $3 the home folder.
         args.insert(args.begin(), {"unshare", "--mount", "--propagation", "private", "sh", "-c",

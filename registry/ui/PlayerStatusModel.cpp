@@ -1,0 +1,214 @@
+#include "registry/ui/PlayerStatusModel.h"
+
+#include <QLocale>
+
+#include <cstdio>
+
+namespace orvanta::registry::ui {
+
+namespace {
+
+using State = EntryOutcome::State;
+
+const QLocale& Italian() {
+    static const QLocale locale(QLocale::Italian, QLocale::Italy);
+    return locale;
+}
+
+QString TimeText(const link::LocalDateTime& at) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", at.hour, at.minute, at.second);
+    return QString::fromLatin1(text);
+}
+
+}  // namespace
+
+QString PeerText(const std::string& bytes) {
+    return QString::fromLocal8Bit(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+PlayerStatusModel::PlayerStatusModel(const GroupCommands& commands, QObject* parent)
+    : QAbstractTableModel(parent),
+      m_commands(commands),
+      m_rows(static_cast<int>(commands.LinkCount())) {}
+
+int PlayerStatusModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : m_rows;
+}
+
+int PlayerStatusModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant PlayerStatusModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
+        return {};
+    }
+    static const char* const kTitles[ColumnCount] = {"N.",    "Lettore", "Canale",
+                                                     "FTP",   "Copia",   "Byte inviati",
+                                                     "MiB/s", "Esito",   "Ultima riga ricevuta"};
+    return section >= 0 && section < ColumnCount ? QString::fromUtf8(kTitles[section]) : QVariant();
+}
+
+QVariant PlayerStatusModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= m_rows ||
+        static_cast<std::size_t>(index.row()) >= m_commands.LinkCount()) {
+        return {};
+    }
+    const auto entry = static_cast<std::size_t>(index.row());
+    switch (role) {
+        case Qt::DisplayRole:
+            return Cell(entry, index.column());
+        case Qt::ToolTipRole:
+            // Long failures and lines are cut in their cells.
+            if (index.column() == Outcome || index.column() == LastLine) {
+                return Cell(entry, index.column());
+            }
+            return {};
+        case kPercentRole:
+            return index.column() == Progress ? QVariant(Percent(entry)) : QVariant();
+        case Qt::TextAlignmentRole:
+            if (index.column() == Entry || index.column() == Bytes || index.column() == Rate) {
+                return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+            }
+            return {};
+        default:
+            return {};
+    }
+}
+
+int PlayerStatusModel::Percent(std::size_t entry) const {
+    const link::TForm1* link = m_commands.Link(entry);
+    if (!link || link->Transfer().state == link::TransferProgress::State::None) {
+        return -1;
+    }
+    const link::TransferProgress& transfer = link->Transfer();
+    if (transfer.total <= 0) {
+        // An empty file is whole once sent.
+        return transfer.state == link::TransferProgress::State::Done ? 100 : 0;
+    }
+    return static_cast<int>(transfer.sent * 100 / transfer.total);
+}
+
+QString PlayerStatusModel::Cell(std::size_t entry, int column) const {
+    const link::TForm1* link = m_commands.Link(entry);
+    const CommandRecord& record = m_commands.LastCommand();
+    switch (column) {
+        case Entry:
+            return QString::number(entry + 1);
+        case Outcome:
+            if (entry < record.entries.size()) {
+                return OutcomeText(record.entries[entry]);
+            }
+            return {};
+        default:
+            break;
+    }
+    if (!link) {
+        return column == Player ? QString::fromUtf8("nessun collegamento") : QString();
+    }
+    switch (column) {
+        case Player:
+            return PeerText(link->edServer.Text) + ":" + PeerText(link->sePort.Text);
+        case Channel:
+            if (link->IdTCPClient1.IsOpen()) {
+                return QString::fromUtf8("aperto");
+            }
+            return link->IdTCPClient1.Reached() ? QString::fromUtf8("chiuso")
+                                                : QString::fromUtf8("mai aperto");
+        case Ftp:
+            return link->IdFTP.Connected() ? QString::fromUtf8("connesso")
+                                           : QString::fromUtf8("non connesso");
+        case Progress: {
+            const int percent = Percent(entry);
+            return percent < 0 ? QString() : QString::number(percent) + " %";
+        }
+        case Bytes: {
+            const link::TransferProgress& transfer = link->Transfer();
+            if (transfer.state == link::TransferProgress::State::None) {
+                return {};
+            }
+            return Italian().toString(static_cast<qlonglong>(transfer.sent)) + " / " +
+                   Italian().toString(static_cast<qlonglong>(transfer.total));
+        }
+        case Rate: {
+            const link::TransferProgress& transfer = link->Transfer();
+            if (!transfer.flowing) {
+                return {};
+            }
+            return Italian().toString(transfer.BytesPerSecond() / (1024.0 * 1024.0), 'f', 1);
+        }
+        case LastLine: {
+            const link::ReceivedLine& line = link->LastReceived();
+            return line.any ? TimeText(line.at) + "  " + PeerText(line.text) : QString();
+        }
+        default:
+            return {};
+    }
+}
+
+QString PlayerStatusModel::OutcomeText(const EntryOutcome& outcome) {
+    switch (outcome.state) {
+        case State::None:
+            return {};
+        case State::Waiting:
+            return QString::fromUtf8("in attesa");
+        case State::Running:
+            return QString::fromUtf8("in corso");
+        case State::Done:
+            return QString::fromUtf8("eseguito");
+        case State::Failed:
+            // Exactly the error box's text.
+            return PeerText(outcome.failure);
+        case State::NotReached:
+            return QString::fromUtf8("non raggiunto");
+        case State::NoLink:
+            return QString::fromUtf8("nessun collegamento");
+    }
+    return {};
+}
+
+QString PlayerStatusModel::CommandText(GroupCommand command) {
+    switch (command) {
+        case GroupCommand::None:
+            return {};
+        case GroupCommand::Initialize:
+            return QString::fromUtf8("1 - Inizializza lettori");
+        case GroupCommand::CopyFiles:
+            return QString::fromUtf8("2 - Copia files nei lettori");
+        case GroupCommand::LoadFiles:
+            return QString::fromUtf8("3 - Carica files nei lettori");
+        case GroupCommand::NormalScreen:
+            return QString::fromUtf8("Normalscreen");
+        case GroupCommand::FullScreen:
+            return QString::fromUtf8("Fullscreen");
+        case GroupCommand::Play:
+            return QString::fromUtf8("Play");
+        case GroupCommand::Pause:
+            return QString::fromUtf8("Pausa");
+    }
+    return {};
+}
+
+bool PlayerStatusModel::Refresh() {
+    const int rows = static_cast<int>(m_commands.LinkCount());
+    if (rows != m_rows) {
+        beginResetModel();
+        m_rows = rows;
+        endResetModel();
+        return true;
+    }
+    if (m_rows > 0) {
+        emit dataChanged(index(0, 0), index(m_rows - 1, ColumnCount - 1));
+    }
+    return false;
+}
+
+void PlayerStatusModel::RefreshEntry(std::size_t entry) {
+    if (static_cast<int>(entry) < m_rows) {
+        const int row = static_cast<int>(entry);
+        emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
+    }
+}
+
+}  // namespace orvanta::registry::ui

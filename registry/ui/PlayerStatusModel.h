@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QAbstractTableModel>
+
+#include <chrono>
+#include <string>
+
+#include "registry/GroupCommands.h"
+
+namespace orvanta::registry::ui {
+
+// The link list as rows of the "Stato lettori" window: one row per entry, in list order. It
+// holds nothing of its own: every cell is read from the links and the last command's record
+// when it is drawn; Refresh() tells the view that they may have changed.
+class PlayerStatusModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Column {
+        Entry,
+        Player,
+        Channel,
+        Ftp,
+        Progress,
+        Bytes,
+        Rate,
+        Outcome,
+        LastLine,
+        ColumnCount
+    };
+    // The percent of the transfer as an int, -1 when no copy has begun (the progress column).
+    static constexpr int kPercentRole = Qt::UserRole + 1;
+
+    explicit PlayerStatusModel(const GroupCommands& commands, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+    // Everything may have changed; true when the number of rows did (the view then needs a
+    // layout before it is drawn).
+    bool Refresh();
+    // One entry's row may have changed.
+    void RefreshEntry(std::size_t entry);
+
+    // Texts as the window shows them; public for the window's own labels.
+    static QString OutcomeText(const EntryOutcome& outcome);
+    static QString CommandText(GroupCommand command);
+
+private:
+    QString Cell(std::size_t entry, int column) const;
+    int Percent(std::size_t entry) const;
+
+    const GroupCommands& m_commands;
+    int m_rows = 0;  // the rows the view was last told of
+};
+
+// Bytes from the links and the record become widget text here.
+QString PeerText(const std::string& bytes);
+
+}  // namespace orvanta::registry::ui

@@ -1,0 +1,278 @@
+#include "registry/ui/TFormStatoLettori.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include "core/Dispatch.h"
+#include "registry/ui/PlayerStatusModel.h"
+
+namespace orvanta::registry::ui {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Draws the progress column as a bar, and a failure's line break as one.
+class StatusDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        const QVariant percent = index.data(PlayerStatusModel::kPercentRole);
+        if (!percent.isValid() || percent.toInt() < 0) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        QStyleOptionProgressBar bar;
+        bar.rect = option.rect.adjusted(2, 2, -2, -2);
+        bar.minimum = 0;
+        bar.maximum = 100;
+        bar.progress = percent.toInt();
+        bar.text = index.data().toString();
+        bar.textVisible = true;
+        bar.textAlignment = Qt::AlignCenter;
+        bar.state = option.state | QStyle::State_Horizontal;
+        bar.palette = option.palette;
+        bar.fontMetrics = option.fontMetrics;
+        const QWidget* widget = option.widget;
+        (widget ? widget->style() : QApplication::style())
+            ->drawControl(QStyle::CE_ProgressBar, &bar, painter, widget);
+    }
+
+    QString displayText(const QVariant& value, const QLocale& locale) const override {
+        QString text = QStyledItemDelegate::displayText(value, locale);
+        text.replace(QLatin1String("\r\n"), QString(QChar::LineSeparator));
+        return text;
+    }
+};
+
+}  // namespace
+
+TFormStatoLettori::TFormStatoLettori(GroupCommands& commands, Notices& notices, QWidget* owner)
+    : QWidget(owner, Qt::Window), m_commands(commands), m_notices(notices) {
+    setObjectName("FormStatoLettori");
+    setWindowTitle(QString::fromUtf8("Stato lettori"));
+    // Opening it, or its updates, must leave the operator's focus where it is.
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    resize(900, 420);
+
+    auto* column = new QVBoxLayout(this);
+    Summary = new QLabel(this);
+    Summary->setObjectName("Summary");
+    Summary->setTextFormat(Qt::PlainText);
+    column->addWidget(Summary);
+
+    m_model = new PlayerStatusModel(m_commands, this);
+    Players = new QTableView(this);
+    Players->setObjectName("Players");
+    Players->setModel(m_model);
+    Players->setItemDelegate(new StatusDelegate(Players));
+    Players->setSelectionBehavior(QAbstractItemView::SelectRows);
+    Players->setSelectionMode(QAbstractItemView::SingleSelection);
+    Players->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Players->setWordWrap(false);
+    Players->verticalHeader()->hide();
+    Players->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    Players->horizontalHeader()->setStretchLastSection(true);
+    const int widths[PlayerStatusModel::ColumnCount] = {32, 130, 74, 84, 110, 150, 60, 200, 120};
+    for (int i = 0; i < PlayerStatusModel::ColumnCount; ++i) {
+        Players->setColumnWidth(i, widths[i]);
+    }
+    column->addWidget(Players, 3);
+
+    LogTitle = new QLabel(this);
+    LogTitle->setObjectName("LogTitle");
+    LogTitle->setTextFormat(Qt::PlainText);
+    column->addWidget(LogTitle);
+    Log = new QPlainTextEdit(this);
+    Log->setObjectName("Log");
+    Log->setReadOnly(true);
+    Log->setLineWrapMode(QPlainTextEdit::NoWrap);
+    column->addWidget(Log, 2);
+
+    Buttons = new QHBoxLayout;
+    Continua = new QPushButton(QString::fromUtf8("Continua"), this);
+    Continua->setObjectName("Continua");
+    Continua->setToolTip(
+        QString::fromUtf8("Ripete l'ultimo comando dal lettore che ha fallito fino all'ultimo"));
+    Buttons->addWidget(Continua);
+    Buttons->addStretch(1);
+    column->addLayout(Buttons);
+
+    connect(Continua, &QPushButton::clicked, this, [this] { ContinuaClick(); });
+    connect(Players->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this] { RunGuarded(m_notices, [this] { RefreshLog(); }); });
+
+    m_commands.SetWatcher({[this](std::size_t entry) { Changed(entry); },
+                           [this](std::size_t entry) { TransferProgressed(entry); },
+                           [this](std::size_t entry) { Polled(entry); }});
+    Refresh();
+}
+
+TFormStatoLettori::~TFormStatoLettori() {
+    m_commands.SetWatcher({});
+}
+
+void TFormStatoLettori::Toggle() {
+    if (isVisible()) {
+        hide();
+        return;
+    }
+    Refresh();
+    show();
+}
+
+void TFormStatoLettori::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!m_placed) {
+        m_placed = true;
+        PlaceBesideOwner();
+    }
+}
+
+void TFormStatoLettori::keyPressEvent(QKeyEvent* event) {
+    // Escape closes it, and F2 here too, as in the main window.
+    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_F2) {
+        hide();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void TFormStatoLettori::PlaceBesideOwner() {
+    // Beside the main window when the screen has room, so neither hides the other.
+    const QWidget* owner = parentWidget();
+    const QScreen* screen = owner ? owner->screen() : QApplication::primaryScreen();
+    if (!owner || !screen) {
+        return;
+    }
+    const QRect frame = owner->frameGeometry();
+    const QRect wanted(frame.right() + 8, frame.top(), width(), height());
+    if (screen->availableGeometry().contains(wanted)) {
+        move(wanted.topLeft());
+    }
+}
+
+void TFormStatoLettori::Refresh() {
+    m_needsLayout = m_model->Refresh() || m_needsLayout;
+    const CommandRecord& record = m_commands.LastCommand();
+    QString summary;
+    if (record.command == GroupCommand::None) {
+        summary = QString::fromUtf8("Nessun comando dall'avvio.");
+    } else {
+        summary = PlayerStatusModel::CommandText(record.command);
+        if (!record.file.empty()) {
+            summary += " (" + PeerText(record.file) + ")";
+        }
+        if (record.running) {
+            summary += QString::fromUtf8(": in corso");
+        } else if (record.stoppedAt) {
+            summary += QString::fromUtf8(": fermato al lettore %1").arg(*record.stoppedAt + 1);
+        } else {
+            summary += QString::fromUtf8(": eseguito");
+        }
+    }
+    Summary->setText(summary);
+    Continua->setEnabled(m_commands.CanContinue());
+    if (!Players->currentIndex().isValid() && m_model->rowCount() > 0) {
+        Players->setCurrentIndex(m_model->index(0, 0));
+    }
+    RefreshLog();
+}
+
+void TFormStatoLettori::RefreshLog() {
+    const QModelIndex current = Players->currentIndex();
+    const std::size_t entry =
+        current.isValid() ? static_cast<std::size_t>(current.row()) : static_cast<std::size_t>(-1);
+    const link::TForm1* link = entry < m_commands.LinkCount() ? m_commands.Link(entry) : nullptr;
+    if (!link) {
+        LogTitle->setText(QString::fromUtf8("Messaggi"));
+        Log->clear();
+        m_logEntry = static_cast<std::size_t>(-1);
+        m_logLines = 0;
+        return;
+    }
+    const std::vector<std::string>& lines = link->memLines.Lines;
+    const bool same =
+        entry == m_logEntry && m_logLines <= lines.size() &&
+        (m_logLines == 0 || (lines.front() == m_logFirst && lines[m_logLines - 1] == m_logLast));
+    if (same && m_logLines == lines.size()) {
+        return;
+    }
+    if (!same) {
+        LogTitle->setText(QString::fromUtf8("Messaggi del lettore %1 (%2:%3)")
+                              .arg(entry + 1)
+                              .arg(PeerText(link->edServer.Text), PeerText(link->sePort.Text)));
+        Log->clear();
+        m_logLines = 0;
+    }
+    for (std::size_t i = m_logLines; i < lines.size(); ++i) {
+        Log->appendPlainText(PeerText(lines[i]));
+    }
+    m_logEntry = entry;
+    m_logLines = lines.size();
+    m_logFirst = lines.empty() ? std::string() : lines.front();
+    m_logLast = lines.empty() ? std::string() : lines.back();
+    Log->verticalScrollBar()->setValue(Log->verticalScrollBar()->maximum());
+}
+
+void TFormStatoLettori::Changed(std::size_t) {
+    if (!isVisible()) {
+        return;
+    }
+    Refresh();
+    RepaintNow();
+}
+
+void TFormStatoLettori::TransferProgressed(std::size_t entry) {
+    if (!isVisible()) {
+        return;
+    }
+    const link::TForm1* link = m_commands.Link(entry);
+    const bool ended = !link || link->Transfer().state != link::TransferProgress::State::Running;
+    if (!ended && Clock::now() - m_lastRepaint < kUploadRepaintInterval) {
+        return;
+    }
+    m_model->RefreshEntry(entry);
+    RepaintNow();
+}
+
+void TFormStatoLettori::Polled(std::size_t entry) {
+    if (!isVisible()) {
+        return;
+    }
+    // The event loop runs here: the row is drawn with the next paint.
+    m_model->RefreshEntry(entry);
+    const QModelIndex current = Players->currentIndex();
+    if (current.isValid() && static_cast<std::size_t>(current.row()) == entry) {
+        RefreshLog();
+    }
+}
+
+void TFormStatoLettori::RepaintNow() {
+    if (m_needsLayout) {
+        m_needsLayout = false;
+        Players->doItemsLayout();
+    }
+    repaint();
+    m_lastRepaint = Clock::now();
+}
+
+void TFormStatoLettori::ContinuaClick() {
+    RunGuarded(m_notices, [this] { m_commands.Continua(); });
+    Refresh();
+}
+
+}  // namespace orvanta::registry::ui

@@ -1,0 +1,352 @@
+// The "Stato lettori" window through the real manager window, with simulated players (a line
+// peer on each control port, a real FTP server on the port after it).
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTableView>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+
+#include "link/TForm1.h"
+#include "registry/ui/PlayerStatusModel.h"
+#include "registry/ui/TFormStatoLettori.h"
+#include "tests/registry/GroupCommandsPlayers.h"
+#include "tests/registry_ui/ManagerWindowFixture.h"
+
+namespace orvanta::registry::ui::test {
+namespace {
+
+using orvanta::test::SimulatedPlayer;
+using Column = PlayerStatusModel::Column;
+
+// What the player list showed at one paint.
+struct Shown {
+    std::vector<std::string> outcomes;
+    std::vector<int> percents;
+};
+
+// Records every paint of the player list, with what each row showed: the window paints itself
+// while a group command holds the event loop, so this is what the operator saw.
+class PaintRecorder : public QObject {
+public:
+    explicit PaintRecorder(TFormStatoLettori& window) : m_window(window) {
+        m_window.Players->viewport()->installEventFilter(this);
+    }
+    ~PaintRecorder() override { m_window.Players->viewport()->removeEventFilter(this); }
+
+    std::vector<Shown> paints;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            const PlayerStatusModel& model = *m_window.Model();
+            Shown shown;
+            for (int row = 0; row < model.rowCount(); ++row) {
+                shown.outcomes.push_back(
+                    model.index(row, Column::Outcome).data().toString().toStdString());
+                shown.percents.push_back(model.index(row, Column::Progress)
+                                             .data(PlayerStatusModel::kPercentRole)
+                                             .toInt());
+            }
+            paints.push_back(shown);
+        }
+        return false;
+    }
+
+private:
+    TFormStatoLettori& m_window;
+};
+
+class StatoLettoriTest : public ManagerWindowFixture {
+protected:
+    std::filesystem::path PlayerHome(const std::string& name) const {
+        return m_folder.Path() / "players" / name;
+    }
+    std::string WriteMedia(const std::string& name, std::size_t size) {
+        std::filesystem::create_directories(m_folder.Path() / "media");
+        const std::filesystem::path path = m_folder.Path() / "media" / name;
+        std::string bytes(size, '\0');
+        for (std::size_t i = 0; i < size; ++i) {
+            bytes[i] = static_cast<char>((i * 131 + i / 509) & 0xFF);
+        }
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path.string();
+    }
+    void AddOn(int port, const std::string& file) {
+        AddPlayer("Sala", "127.0.0.1", port, true, file);
+    }
+    TFormStatoLettori& Stato() { return *Window().FormStatoLettori; }
+    std::string Cell(int row, int column) {
+        return Stato().Model()->index(row, column).data().toString().toStdString();
+    }
+    std::vector<std::string> ColumnOf(int column) {
+        std::vector<std::string> texts;
+        for (int row = 0; row < Stato().Model()->rowCount(); ++row) {
+            texts.push_back(Cell(row, column));
+        }
+        return texts;
+    }
+    // Opens the window with the operator's key on the main window, which has the focus.
+    void OpenStato() {
+        Window().activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&Window()));
+        QTest::keyClick(&Window(), Qt::Key_F2);
+        ASSERT_TRUE(Stato().isVisible());
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&Stato()));
+    }
+    static std::size_t Stores(SimulatedPlayer& player) {
+        std::size_t count = 0;
+        for (const std::string& command : player.Ftp().Commands()) {
+            count += command.rfind("STOR ", 0) == 0 ? 1 : 0;
+        }
+        return count;
+    }
+};
+
+TEST_F(StatoLettoriTest, hiddenAtStartF2TogglesItAndEscapeClosesIt) {
+    Open();
+    EXPECT_FALSE(Stato().isVisible());
+    EXPECT_EQ(Stato().windowTitle(), "Stato lettori");
+    Window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Window()));
+    Window().ListaPlurilist->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Window().ListaPlurilist->hasFocus(); }));
+
+    QTest::keyClick(&Window(), Qt::Key_F2);
+    EXPECT_TRUE(Stato().isVisible());
+    EXPECT_TRUE(Stato().testAttribute(Qt::WA_ShowWithoutActivating));
+    EXPECT_EQ(Stato().Summary->text(), "Nessun comando dall'avvio.");
+    EXPECT_EQ(Stato().Model()->rowCount(), 0);
+    EXPECT_FALSE(Stato().Continua->isEnabled());
+    // The operator goes on typing in the main window.
+    QTest::keyClicks(Window().ListaPlurilist, "Sa");
+    EXPECT_EQ(Window().ListaPlurilist->currentText(), "Sa");
+
+    QTest::keyClick(&Window(), Qt::Key_F2);
+    EXPECT_FALSE(Stato().isVisible());
+    QTest::keyClick(&Window(), Qt::Key_F2);
+    EXPECT_TRUE(Stato().isVisible());
+    // Escape in its list closes it.
+    QTest::keyClick(Stato().Players, Qt::Key_Escape);
+    EXPECT_FALSE(Stato().isVisible());
+    EXPECT_TRUE(Window().isVisible());
+    EXPECT_EQ(m_notices.errors, std::vector<std::string>{});
+}
+
+TEST_F(StatoLettoriTest, copyToThreePlayersShowsEachOnesProgressWhileItRunsThenDone) {
+    // The servers read slowly enough for an upload to outlast several repaints, even after the
+    // system's buffers have taken the first megabytes at once.
+    constexpr long kReadLimit = 4 * 1024 * 1024;
+    constexpr std::size_t kSize = 6 * 1024 * 1024;
+    SimulatedPlayer first(PlayerHome("first"), true, kReadLimit);
+    SimulatedPlayer second(PlayerHome("second"), true, kReadLimit);
+    SimulatedPlayer third(PlayerHome("third"), true, kReadLimit);
+    const std::string clip = WriteMedia("clip.mp4", kSize);
+    for (SimulatedPlayer* player : {&first, &second, &third}) {
+        AddOn(player->Port(), clip);
+    }
+    Open();
+    ChooseGroup("Sala");
+    OpenStato();
+    Window().Preparalettori1->trigger();
+    ASSERT_EQ(m_notices.errors, std::vector<std::string>{});
+    EXPECT_EQ(ColumnOf(Column::Outcome),
+              (std::vector<std::string>{"eseguito", "eseguito", "eseguito"}));
+    EXPECT_EQ(ColumnOf(Column::Channel), (std::vector<std::string>{"aperto", "aperto", "aperto"}));
+    EXPECT_EQ(ColumnOf(Column::Ftp),
+              (std::vector<std::string>{"connesso", "connesso", "connesso"}));
+    EXPECT_EQ(Cell(1, Column::Player), "127.0.0.1:" + std::to_string(second.Port()));
+    EXPECT_EQ(Stato().Summary->text(), "1 - Inizializza lettori: eseguito");
+
+    PaintRecorder recorder(Stato());
+    Window().Inviaifiles1->trigger();
+    ASSERT_EQ(m_notices.errors, std::vector<std::string>{});
+
+    // Each entry was seen under way at two or more points of its upload, the others waiting
+    // or done as the order says.
+    for (std::size_t entry = 0; entry < 3; ++entry) {
+        std::set<int> under;
+        for (const Shown& shown : recorder.paints) {
+            ASSERT_EQ(shown.outcomes.size(), 3u);
+            if (shown.outcomes[entry] == "in corso" && shown.percents[entry] > 0 &&
+                shown.percents[entry] < 100) {
+                under.insert(shown.percents[entry]);
+                for (std::size_t other = 0; other < 3; ++other) {
+                    if (other != entry) {
+                        EXPECT_EQ(shown.outcomes[other], other < entry ? "eseguito" : "in attesa");
+                    }
+                }
+            }
+        }
+        EXPECT_GE(under.size(), 2u) << "entry " << entry + 1;
+    }
+    ASSERT_FALSE(recorder.paints.empty());
+    EXPECT_EQ(recorder.paints.back().outcomes,
+              (std::vector<std::string>{"eseguito", "eseguito", "eseguito"}));
+    EXPECT_EQ(ColumnOf(Column::Progress), (std::vector<std::string>{"100 %", "100 %", "100 %"}));
+    EXPECT_EQ(Cell(2, Column::Bytes), "6.291.456 / 6.291.456");
+    EXPECT_FALSE(Cell(0, Column::Rate).empty());
+    EXPECT_EQ(Stato().Summary->text(),
+              QString::fromStdString("2 - Copia files nei lettori (" + clip + "): eseguito"));
+    EXPECT_FALSE(Stato().Continua->isEnabled());
+    for (SimulatedPlayer* player : {&first, &second, &third}) {
+        EXPECT_EQ(player->Stored("clip.mp4").size(), kSize);
+    }
+}
+
+TEST_F(StatoLettoriTest, refusedCopyShowsItsTextThenContinuaCopiesToTheRestOnly) {
+    SimulatedPlayer first(PlayerHome("first")), second(PlayerHome("second")),
+        third(PlayerHome("third"));
+    const std::string clip = WriteMedia("clip.mp4", 200000);
+    const std::string other = WriteMedia("altro.mp4", 10);
+    for (SimulatedPlayer* player : {&first, &second, &third}) {
+        AddOn(player->Port(), clip);
+    }
+    AddPlayer("Sala", "127.0.0.1", 1, false, other);
+    Open();
+    ChooseGroup("Sala");
+    OpenStato();
+    Window().Preparalettori1->trigger();
+    ASSERT_EQ(m_notices.errors, std::vector<std::string>{});
+
+    // The second player's server cannot store the file: a folder stands in its place.
+    std::filesystem::create_directory(second.Home() / "clip.mp4");
+    Window().Inviaifiles1->trigger();
+    ASSERT_EQ(m_notices.errors.size(), 1u);
+    EXPECT_FALSE(m_notices.errors[0].empty());
+    EXPECT_EQ(ColumnOf(Column::Outcome),
+              (std::vector<std::string>{"eseguito", m_notices.errors[0], "non raggiunto"}));
+    EXPECT_EQ(Stato().Summary->text(), QString::fromStdString("2 - Copia files nei lettori (" +
+                                                              clip + "): fermato al lettore 2"));
+    EXPECT_EQ(Cell(0, Column::Progress), "100 %");
+    EXPECT_EQ(Cell(2, Column::Progress), "");
+    EXPECT_TRUE(Stato().Continua->isEnabled());
+    EXPECT_EQ(Stores(third), 0u);
+
+    // Another row's file is not what the stopped copy was sending: nothing goes out.
+    ClickRow(3);
+    QTest::mouseClick(Stato().Continua, Qt::LeftButton);
+    ASSERT_EQ(m_notices.errors.size(), 2u);
+    EXPECT_EQ(
+        m_notices.errors[1],
+        "La riga corrente indica un altro file da quello del comando interrotto (" + clip + ").");
+    EXPECT_EQ(Stores(second), 1u);
+    EXPECT_EQ(Stores(third), 0u);
+
+    // The player is back: Continua copies to the second and third players only.
+    ClickRow(0);
+    std::filesystem::remove(second.Home() / "clip.mp4");
+    QTest::mouseClick(Stato().Continua, Qt::LeftButton);
+    EXPECT_EQ(m_notices.errors.size(), 2u);
+    EXPECT_EQ(Stores(first), 1u);
+    EXPECT_EQ(Stores(second), 2u);
+    EXPECT_EQ(Stores(third), 1u);
+    for (SimulatedPlayer* player : {&first, &second, &third}) {
+        EXPECT_EQ(player->Stored("clip.mp4").size(), 200000u) << player->Port();
+    }
+    EXPECT_EQ(ColumnOf(Column::Outcome),
+              (std::vector<std::string>{"eseguito", "eseguito", "eseguito"}));
+    EXPECT_EQ(Stato().Summary->text(),
+              QString::fromStdString("2 - Copia files nei lettori (" + clip + "): eseguito"));
+    EXPECT_FALSE(Stato().Continua->isEnabled());
+}
+
+TEST_F(StatoLettoriTest, failedInitializeShowsTheBoxTextAndIsNotOfferedToContinue) {
+    SimulatedPlayer first(PlayerHome("first"));
+    SimulatedPlayer third(PlayerHome("third"), false);
+    const int refusing = orvanta::test::RefusingPort();
+    AddOn(first.Port(), WriteMedia("uno.mp4", 10));
+    AddOn(refusing, WriteMedia("due.mp4", 10));
+    AddOn(third.Port(), WriteMedia("tre.mp4", 10));
+    Open();
+    ChooseGroup("Sala");
+    OpenStato();
+
+    Window().Preparalettori1->trigger();
+    ASSERT_EQ(m_notices.errors,
+              (std::vector<std::string>{"Socket Error # 10061\r\nConnection refused."}));
+    EXPECT_EQ(ColumnOf(Column::Outcome),
+              (std::vector<std::string>{"eseguito", "Socket Error # 10061\r\nConnection refused.",
+                                        "non raggiunto"}));
+    EXPECT_EQ(ColumnOf(Column::Channel), (std::vector<std::string>{"aperto", "mai aperto", ""}));
+    EXPECT_EQ(Cell(2, Column::Player), "nessun collegamento");
+    EXPECT_EQ(Stato().Summary->text(), "1 - Inizializza lettori: fermato al lettore 2");
+    EXPECT_FALSE(Stato().Continua->isEnabled());
+    EXPECT_EQ(third.Line().ConnectionCount(), 0);
+
+    // Play stops at the link whose opening failed; the third entry is never reached.
+    Window().Play1->trigger();
+    EXPECT_EQ(
+        ColumnOf(Column::Outcome),
+        (std::vector<std::string>{"eseguito", "Connection Closed Gracefully.", "non raggiunto"}));
+    EXPECT_TRUE(Stato().Continua->isEnabled());
+}
+
+TEST_F(StatoLettoriTest, entryWithoutLinkIsPassedOverAndShownSo) {
+    // The second player's FTP server is missing: initialize stops at its login, after its
+    // channel opened, and the third entry keeps no link.
+    SimulatedPlayer first(PlayerHome("first")), second(PlayerHome("second"), false),
+        third(PlayerHome("third"));
+    for (SimulatedPlayer* player : {&first, &second, &third}) {
+        AddOn(player->Port(), WriteMedia("uno.mp4", 10));
+    }
+    Open();
+    ChooseGroup("Sala");
+    OpenStato();
+    Window().Preparalettori1->trigger();
+    ASSERT_EQ(m_notices.errors.size(), 1u);
+    EXPECT_EQ(ColumnOf(Column::Ftp), (std::vector<std::string>{"connesso", "non connesso", ""}));
+
+    Window().Pausa1->trigger();
+    EXPECT_EQ(m_notices.errors.size(), 1u);
+    EXPECT_EQ(ColumnOf(Column::Outcome),
+              (std::vector<std::string>{"eseguito", "eseguito", "nessun collegamento"}));
+    EXPECT_EQ(Stato().Summary->text(), "Pausa: eseguito");
+    EXPECT_FALSE(Stato().Continua->isEnabled());
+}
+
+TEST_F(StatoLettoriTest, ticksShowThePlayersLinesAndAChannelItClosed) {
+    SimulatedPlayer first(PlayerHome("first")), second(PlayerHome("second"));
+    AddOn(first.Port(), WriteMedia("uno.mp4", 10));
+    AddOn(second.Port(), WriteMedia("uno.mp4", 10));
+    Open();
+    ChooseGroup("Sala");
+    Window().Preparalettori1->trigger();
+    ASSERT_EQ(m_notices.errors, std::vector<std::string>{});
+    ASSERT_TRUE(first.Line().WaitForConnections(1));
+    OpenStato();
+    EXPECT_EQ(Stato().LogTitle->text(),
+              QString::fromStdString(
+                  "Messaggi del lettore 1 (127.0.0.1:" + std::to_string(first.Port()) + ")"));
+
+    // Markup from a player is shown as it came.
+    first.Line().Send("<b>pronto</b>\n");
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return Cell(0, Column::LastLine).find("<b>pronto</b>") != std::string::npos; },
+        10000));
+    EXPECT_TRUE(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d  <b>pronto</b>$")
+                    .match(QString::fromStdString(Cell(0, Column::LastLine)))
+                    .hasMatch())
+        << Cell(0, Column::LastLine);
+    EXPECT_EQ(Stato().Log->toPlainText(), "<b>pronto</b>");
+    EXPECT_EQ(Cell(1, Column::LastLine), "");
+
+    // The second player closes; its row says so after the tick that met the close.
+    Stato().Players->setCurrentIndex(Stato().Model()->index(1, 0));
+    EXPECT_EQ(Stato().Log->toPlainText(), "");
+    second.Line().Close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Cell(1, Column::Channel) == "chiuso"; }, 10000));
+    EXPECT_EQ(Cell(0, Column::Channel), "aperto");
+    EXPECT_EQ(m_notices.errors, (std::vector<std::string>{"Connection Closed Gracefully."}));
+}
+
+}  // namespace
+}  // namespace orvanta::registry::ui::test
