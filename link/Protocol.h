@@ -27,6 +27,9 @@ std::string TagValue(std::string_view payload, std::string_view field);
 // stands for one). A comma at the very end adds one empty field. A NUL byte ends the text.
 std::vector<std::string> CommaText(std::string_view text);
 
+// The user name a link greets its player with when the channel opens, until one is set.
+inline constexpr const char* kUnsetUserName = "UtenteNonImpostato";
+
 // The lines the link sends, without their CR LF.
 std::string PlayLine();
 std::string PauseLine();

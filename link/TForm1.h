@@ -15,6 +15,7 @@
 #include "link/ControlChannel.h"
 #include "link/Controls.h"
 #include "link/DateTimeText.h"
+#include "link/Protocol.h"
 #include "link/SystemLocale.h"
 
 namespace orvanta::link {
@@ -47,7 +48,7 @@ public:
     std::string Caption = "Orvanta manager";
 
     // Controls.
-    EditBox edUserName{"UtenteNonImpostato"};
+    EditBox edUserName{kUnsetUserName};
     EditBox edPassUser{"tamarind"};
     EditBox edServer{"localhost"};
     SpinEdit sePort{"9876"};

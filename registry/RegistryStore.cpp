@@ -34,7 +34,7 @@ void RegistryStore::SetText(db::Query& query, const std::string& line) {
 }
 
 std::string RegistryStore::DatabaseLocation() const {
-    return m_executableFolder() + kRegistryFileName;
+    return m_registryFile.empty() ? m_executableFolder() + kRegistryFileName : m_registryFile;
 }
 
 std::vector<std::string> RegistryStore::LoadGroups() {

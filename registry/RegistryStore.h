@@ -66,6 +66,9 @@ public:
     const std::string& SortDirection() const { return m_sortDirection; }
     // Where the next reload looks for the registry file.
     std::string DatabaseLocation() const;
+    // Reloads read this file instead of data.mdb in the executable's folder (the command-line
+    // tool's choice of registry).
+    void UseRegistryFile(std::string path) { m_registryFile = std::move(path); }
 
     // The window's data-access components, under their own names.
     db::Connection conn;
@@ -80,6 +83,7 @@ private:
     static void SetText(db::Query& query, const std::string& line);
 
     FolderSource m_executableFolder;
+    std::string m_registryFile;
     std::string m_sortDirection = "ASC";
     std::function<void()> m_afterPost;
 };

@@ -1,0 +1,446 @@
+#include "tools/group/GroupTool.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <set>
+#include <system_error>
+#include <thread>
+
+#include "core/CommandLine.h"
+#include "core/Dispatch.h"
+#include "core/Failure.h"
+#include "db/Field.h"
+#include "ftp/FanOutUpload.h"
+#include "ftp/FileSource.h"
+#include "ftp/FtpClient.h"
+#include "ftp/NamePart.h"
+#include "link/ControlChannel.h"
+#include "link/Protocol.h"
+#include "registry/RegistryStore.h"
+
+namespace orvanta::tools {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const ProgramUsage kProgram{
+    "orvanta-group",
+    "usage: orvanta-group COMMAND --group NAME [--registry PATH] [--file PATH]\n"
+    "       orvanta-group --help | --version\n"
+    "Runs a group command on every active player of a viewing group at once.\n"
+    "  copy        uploads the file to every player's FTP server (control port + 1)\n"
+    "  load        has every player load the file (by its name)\n"
+    "  play        starts playing\n"
+    "  pause       pauses\n"
+    "  fullscreen  switches to full screen\n"
+    "  --group NAME     the viewing group (needed)\n"
+    "  --registry PATH  the registry file (default: data.mdb beside this program)\n"
+    "  --file PATH      the file to copy or load (default: the file of the group's first\n"
+    "                   active player)\n"
+    "On a terminal, a live line per player and a table at the end; otherwise one plain line\n"
+    "per event.\n"
+    "Exit status: 0 every player succeeded, 1 any player failed (the others are still\n"
+    "served), 2 wrong arguments, a missing registry, an unknown group or a missing file.\n"};
+
+constexpr int kAllDone = 0;
+constexpr int kSomeFailed = 1;
+constexpr int kBadInput = kUsageError;
+
+const std::set<std::string> kCommands = {"copy", "load", "play", "pause", "fullscreen"};
+
+// An error text as the manager's error box shows it, on one line.
+std::string OneLine(const std::string& message) {
+    std::string text = ErrorBoxText(message);
+    std::string line;
+    for (char c : text) {
+        if (c == '\r' || c == '\n') {
+            if (!line.empty() && line.back() != ' ') {
+                line += ' ';
+            }
+        } else {
+            line += c;
+        }
+    }
+    while (!line.empty() && line.back() == ' ') {
+        line.pop_back();
+    }
+    return line;
+}
+
+std::string Mib(std::int64_t bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f MiB", static_cast<double>(bytes) / (1024.0 * 1024.0));
+    return text;
+}
+
+std::string Rate(std::int64_t bytes, Clock::duration elapsed) {
+    const double seconds = std::chrono::duration<double>(elapsed).count();
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f MiB/s",
+                  seconds > 0 ? static_cast<double>(bytes) / (1024.0 * 1024.0) / seconds : 0.0);
+    return text;
+}
+
+std::string Seconds(Clock::duration elapsed) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f s", std::chrono::duration<double>(elapsed).count());
+    return text;
+}
+
+// One player of the group: its control channel, its FTP client and its outcome.
+struct Player {
+    std::string address;
+    int port = 0;
+    std::string file;
+    std::string label;  // address:port, as the operator knows the player
+    link::ControlChannel channel;
+    ftp::FtpClient ftp;
+    bool failed = false;
+    std::string error;
+
+    void Fail(const std::string& text) {
+        failed = true;
+        error = text;
+    }
+};
+
+// Runs the step for every player at once, one thread each, and waits for all of them.
+void ForAllAtOnce(std::vector<std::unique_ptr<Player>>& players,
+                  const std::function<void(Player&)>& step) {
+    std::vector<std::thread> threads;
+    threads.reserve(players.size());
+    for (auto& player : players) {
+        try {
+            threads.emplace_back([&step, &player] { step(*player); });
+        } catch (const std::system_error&) {
+            step(*player);  // no thread left: this one waits its turn
+        }
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+}
+
+// Opens the player's control channel; the opening sends the greeting line, as a link does.
+void Connect(Player& player) {
+    try {
+        player.channel.Host = player.address;
+        player.channel.Port = player.port;
+        player.channel.OnConnected = [](link::ControlChannel& channel) {
+            channel.SendLine(link::kUnsetUserName);
+        };
+        player.channel.OpenChannel();
+    } catch (const std::exception& e) {
+        player.Fail(e.what());
+    }
+}
+
+// Ends the channel without a farewell line. What the player has answered is read first, so the
+// close is an orderly one rather than a reset that could overtake the last line sent.
+void Disconnect(Player& player) noexcept {
+    try {
+        while (player.channel.IsOpen() && !player.channel.ReceiveLine(0).empty()) {
+        }
+    } catch (...) {
+    }
+    try {
+        player.channel.CloseChannel();
+    } catch (...) {
+    }
+    player.ftp.Disconnect();
+}
+
+// What the operator sees: live lines and a table on a terminal, plain event lines otherwise.
+class Report {
+public:
+    explicit Report(const GroupToolEnvironment& env) : m_env(env) {}
+
+    void Event(const Player& player, const std::string& text) {
+        if (!m_env.terminal) {
+            m_env.out << player.label << " " << text << "\n" << std::flush;
+        }
+    }
+    void Note(const std::string& text) { m_env.out << text << "\n" << std::flush; }
+
+    // Redraws one line per player in place.
+    void Progress(const std::vector<std::unique_ptr<Player>>& players,
+                  const std::vector<std::size_t>& uploading,
+                  const std::vector<ftp::FanOutUpload::Status>& statuses) {
+        if (!m_env.terminal) {
+            return;
+        }
+        if (m_drawn > 0) {
+            m_env.out << "\x1b[" << m_drawn << "A";
+        }
+        const auto now = Clock::now();
+        const std::size_t width = LabelWidth(players);
+        m_drawn = 0;
+        for (std::size_t i = 0; i < players.size(); ++i) {
+            const Player& player = *players[i];
+            std::string text;
+            const auto at = std::find(uploading.begin(), uploading.end(), i);
+            if (at == uploading.end()) {
+                text = "failed";
+            } else {
+                const auto& status = statuses[static_cast<std::size_t>(at - uploading.begin())];
+                text = ProgressText(status, now);
+            }
+            m_env.out << "\r\x1b[2K" << Padded(player.label, width) << "  " << text << "\n";
+            ++m_drawn;
+        }
+        m_env.out << std::flush;
+    }
+
+    void Summary(const std::vector<std::unique_ptr<Player>>& players) {
+        std::size_t failed = 0;
+        for (const auto& player : players) {
+            failed += player->failed ? 1 : 0;
+        }
+        if (m_env.terminal) {
+            const std::size_t width = LabelWidth(players);
+            m_env.out << "\n" << Padded("player", width) << "  result  error\n";
+            for (const auto& player : players) {
+                m_env.out << Padded(player->label, width) << "  "
+                          << (player->failed ? "failed  " + OneLine(player->error) : "done")
+                          << "\n";
+            }
+        }
+        m_env.out << players.size() - failed << " of " << players.size() << " players done";
+        if (failed > 0) {
+            m_env.out << ", " << failed << " failed";
+        }
+        m_env.out << "\n" << std::flush;
+    }
+
+private:
+    static std::size_t LabelWidth(const std::vector<std::unique_ptr<Player>>& players) {
+        std::size_t width = std::string("player").size();
+        for (const auto& player : players) {
+            width = std::max(width, player->label.size());
+        }
+        return width;
+    }
+    static std::string Padded(const std::string& text, std::size_t width) {
+        return text + std::string(width > text.size() ? width - text.size() : 0, ' ');
+    }
+    static std::string ProgressText(const ftp::FanOutUpload::Status& status,
+                                    Clock::time_point now) {
+        using Stage = ftp::FanOutUpload::Stage;
+        switch (status.stage) {
+            case Stage::Waiting:
+                return "waiting";
+            case Stage::LoggingIn:
+                return "logging in";
+            case Stage::Failed:
+                return "failed";
+            case Stage::Sending:
+            case Stage::Done:
+                break;
+        }
+        const std::int64_t total = std::max<std::int64_t>(status.total, 0);
+        const int percent =
+            total > 0 ? static_cast<int>(status.sent * 100 / total) : (status.sent > 0 ? 100 : 0);
+        const auto end = status.stage == Stage::Done ? status.endedAt : now;
+        char text[128];
+        std::snprintf(text, sizeof text, "%10s / %-10s %3d%%  %s%s", Mib(status.sent).c_str(),
+                      Mib(total).c_str(), percent,
+                      Rate(status.sent, end - status.sendingSince).c_str(),
+                      status.stage == Stage::Done ? "  done" : "");
+        return text;
+    }
+
+    const GroupToolEnvironment& m_env;
+    std::size_t m_drawn = 0;
+};
+
+void Copy(std::vector<std::unique_ptr<Player>>& players, const std::string& path, Report& report) {
+    std::vector<ftp::FtpClient*> clients;
+    std::vector<std::size_t> uploading;
+    for (std::size_t i = 0; i < players.size(); ++i) {
+        Player& player = *players[i];
+        if (player.failed) {
+            continue;
+        }
+        player.ftp.Host = player.address;
+        player.ftp.Port = player.port + 1;
+        // The account every player's FTP server has, as the links use it.
+        player.ftp.Username = "orvanta";
+        player.ftp.Password = "brindlemoss";
+        clients.push_back(&player.ftp);
+        uploading.push_back(i);
+    }
+    ftp::FanOutUpload upload(path, ftp::NamePart(path), clients, ftp::FanOutUpload::Login::First);
+    std::vector<ftp::FanOutUpload::Status> shown(clients.size());
+    for (bool finished = false; !finished;) {
+        finished = upload.WaitForChange(std::chrono::milliseconds(250));
+        const auto statuses = upload.Statuses();
+        for (std::size_t k = 0; k < statuses.size(); ++k) {
+            const auto& now = statuses[k];
+            Player& player = *players[uploading[k]];
+            if (now.stage == shown[k].stage) {
+                continue;
+            }
+            using Stage = ftp::FanOutUpload::Stage;
+            if (now.stage == Stage::Sending ||
+                (now.stage == Stage::Done && shown[k].stage != Stage::Sending)) {
+                report.Event(player, "sending " + std::to_string(now.total) + " bytes");
+            }
+            if (now.stage == Stage::Done) {
+                report.Event(player, "done " + std::to_string(now.sent) + " bytes in " +
+                                         Seconds(now.endedAt - now.sendingSince) + ", " +
+                                         Rate(now.sent, now.endedAt - now.sendingSince));
+            } else if (now.stage == Stage::Failed) {
+                player.Fail(now.error);
+                report.Event(player, "failed: " + OneLine(now.error));
+            }
+        }
+        shown = statuses;
+        report.Progress(players, uploading, statuses);
+    }
+}
+
+// Sends the command's line to every connected player back to back, so that the first and the
+// last receive it as close together as the machine allows.
+void SendToAll(std::vector<std::unique_ptr<Player>>& players, const std::string& line,
+               Report& report) {
+    std::vector<Player*> reached;
+    for (auto& player : players) {
+        if (!player->failed) {
+            reached.push_back(player.get());
+        }
+    }
+    for (Player* player : reached) {
+        try {
+            player->channel.SendLine(line);
+        } catch (const std::exception& e) {
+            player->Fail(e.what());
+        }
+    }
+    for (Player* player : reached) {
+        report.Event(*player, player->failed ? "failed: " + OneLine(player->error) : "done");
+    }
+}
+
+std::string LineFor(const std::string& command, const std::string& file) {
+    if (command == "load") {
+        return link::RenderFileLine(ftp::NamePart(file));
+    }
+    if (command == "play") {
+        return link::PlayLine();
+    }
+    if (command == "pause") {
+        return link::PauseLine();
+    }
+    return link::FullScreenLine();
+}
+
+}  // namespace
+
+int RunGroupTool(const std::vector<std::string>& args, const GroupToolEnvironment& env) {
+    CommandLine request;
+    if (const auto status = ParseCommandLine(
+            kProgram, args, {{"--registry", "--group", "--file"}, {}}, request, env.out, env.err)) {
+        return *status;
+    }
+    if (request.positional.empty()) {
+        return WrongArgument(kProgram, "no command given", env.err);
+    }
+    const std::string command = request.positional[0];
+    if (!kCommands.count(command)) {
+        return WrongArgument(kProgram, "unknown command '" + command + "'", env.err);
+    }
+    if (request.positional.size() > 1) {
+        return WrongArgument(kProgram, "unexpected argument '" + request.positional[1] + "'",
+                             env.err);
+    }
+    if (!request.Has("--group")) {
+        return WrongArgument(kProgram, "--group is needed", env.err);
+    }
+    const std::string group = request.Value("--group");
+
+    // The group's active players, read with the manager's own statements.
+    registry::RegistryStore store(env.executableFolder);
+    if (request.Has("--registry")) {
+        store.UseRegistryFile(request.Value("--registry"));
+    }
+    const std::string location = store.DatabaseLocation();
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(location, error)) {
+        env.err << "orvanta-group: no registry file at " << location << "\n";
+        return kBadInput;
+    }
+    std::vector<std::unique_ptr<Player>> players;
+    try {
+        store.LoadGroups();
+        if (!store.FilterGroup(group)) {
+            env.err << "orvanta-group: no group '" << group << "' in " << location << "\n";
+            return kBadInput;
+        }
+        store.SelectActivePlayers(group);
+        db::Query& rows = store.qfiles;
+        for (rows.First(); !rows.Eof(); rows.Next()) {
+            auto player = std::make_unique<Player>();
+            player->address = rows.FieldByName("player_ip").AsString();
+            player->port = static_cast<int>(rows.FieldByName("player_port").AsInteger());
+            player->file = rows.FieldByName("player_file_play").AsString();
+            player->label = player->address + ":" + std::to_string(player->port);
+            players.push_back(std::move(player));
+        }
+    } catch (const std::exception& e) {
+        env.err << "orvanta-group: " << location << ": " << OneLine(e.what()) << "\n";
+        return kBadInput;
+    }
+    if (players.empty()) {
+        env.err << "orvanta-group: Nessun lettore impostato o attivo.\n";
+        return kSomeFailed;
+    }
+
+    // The file: the one given, or the first active player's, as the window's copy after an
+    // initialize.
+    std::string file;
+    if (command == "copy" || command == "load") {
+        file = request.Value("--file", players.front()->file);
+        if (file.empty()) {
+            env.err << "orvanta-group: the group's first active player has no file; give --file\n";
+            return kBadInput;
+        }
+    }
+    if (command == "copy") {
+        try {
+            ftp::FileSource check(file);
+        } catch (const std::exception& e) {
+            env.err << "orvanta-group: " << OneLine(e.what()) << "\n";
+            return kBadInput;
+        }
+    }
+
+    Report report(env);
+    if (env.terminal) {
+        report.Note("connecting to " + std::to_string(players.size()) + " players of group '" +
+                    group + "'");
+    }
+    ForAllAtOnce(players, Connect);
+    for (const auto& player : players) {
+        report.Event(*player, player->failed ? "failed: " + OneLine(player->error) : "connected");
+    }
+    if (command == "copy") {
+        Copy(players, file, report);
+    } else {
+        SendToAll(players, LineFor(command, file), report);
+    }
+    for (auto& player : players) {
+        Disconnect(*player);
+    }
+    report.Summary(players);
+    const bool anyFailed = std::any_of(players.begin(), players.end(),
+                                       [](const auto& player) { return player->failed; });
+    return anyFailed ? kSomeFailed : kAllDone;
+}
+
+}  // namespace orvanta::tools
