@@ -11,8 +11,7 @@ namespace orvanta::test {
 // A real FTP server (pyftpdlib) on 127.0.0.1, one user with full rights over the home folder.
 // It listens on the given port, or on one of the system's choosing for port 0, and accepts
 // connections once the constructor has returned; the destructor stops it. A port already
-// taken fails the constructor. A read limit above 0 makes it read uploads at about that many
-// bytes a second, so a transfer lasts long enough to be watched.
+// taken fails the constructor.
 //
 // With homeBytes, the server sees in place of the home folder a file system of that size of
 // its own (a tmpfs in a mount namespace of the server's own, gone with the server; nothing is
