@@ -142,6 +142,11 @@ TEST_F(DescriptorLimitTest, sixHundredPlayersConnectFromASoftLimitOf1024) {
 }
 
 TEST_F(DescriptorLimitTest, outOfDescriptorsTheConnectFailsWith10024AndTheBoxGetsTheReserve) {
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizers test whether memory is readable through a pipe of their own; with every
+    // descriptor taken they report sound objects as broken.
+    GTEST_SKIP() << "the sanitizers need descriptors of their own";
+#endif
     SoftLimit limit;
     // A little room above what the process holds, so running out is quick.
     ASSERT_TRUE(limit.Set(static_cast<rlim_t>(HighestOpenDescriptor() + 200)));
