@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "registry/widgets/DisplayText.h"
+
 namespace orvanta::registry::ui {
 
 namespace {
@@ -24,7 +26,7 @@ QString TimeText(const link::LocalDateTime& at) {
 }  // namespace
 
 QString PeerText(const std::string& bytes) {
-    return QString::fromLocal8Bit(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    return widgets::ShownText(bytes);
 }
 
 PlayerStatusModel::PlayerStatusModel(const GroupCommands& commands, QObject* parent)
