@@ -98,6 +98,10 @@ TEST_F(GroupCommandsTest, secondInitializeClosesTheLinksItReplacesOrDrops) {
     m_store.LoadGroups();
     ASSERT_EQ(Run(&GroupCommands::Preparalettori1Click), "");
     ASSERT_EQ(m_commands.LinkCount(), 3u);
+    // The peers' ends count too: each peer's own thread must have accepted before the count.
+    for (SimulatedPlayer* player : {&a, &b, &c}) {
+        ASSERT_TRUE(player->Line().WaitForConnections(1)) << player->Port();
+    }
     const std::size_t afterFirst = OpenDescriptors();
 
     // c leaves the group's active players: the list shrinks to two.
@@ -112,6 +116,9 @@ TEST_F(GroupCommandsTest, secondInitializeClosesTheLinksItReplacesOrDrops) {
         EXPECT_EQ(player->Line().Received(0), kGreeting + kFullScreen);
     }
     EXPECT_EQ(c.Line().ConnectionCount(), 1);
+    for (SimulatedPlayer* player : {&a, &b}) {
+        ASSERT_TRUE(player->Line().WaitForConnections(2)) << player->Port();
+    }
     // Each replaced or dropped link gave back its control and FTP sockets; what is left of
     // the two new links is theirs plus the peers' ends of the two new connections.
     EXPECT_EQ(OpenDescriptors(), afterFirst - 3 * 2 + 2 * 2 + 2);
