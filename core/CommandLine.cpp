@@ -21,7 +21,7 @@ const char* ProgramVersion() {
 }
 
 std::optional<int> ParseCommandLine(const ProgramUsage& program,
-                                    const std::vector<std::string>& args, const OptionSpec& spec,
+                                    const std::vector<std::string>& args, const KnownOptions& known,
                                     CommandLine& line, std::ostream& out, std::ostream& err) {
     line = {};
     bool optionsEnded = false;
@@ -38,9 +38,9 @@ std::optional<int> ParseCommandLine(const ProgramUsage& program,
         } else if (arg == "--version") {
             WriteVersion(program, out);
             return 0;
-        } else if (spec.flags.count(arg)) {
+        } else if (known.flags.count(arg)) {
             line.flags.insert(arg);
-        } else if (spec.valued.count(arg)) {
+        } else if (known.valued.count(arg)) {
             if (i + 1 >= args.size()) {
                 return WrongArgument(program, arg + " needs a value", err);
             }

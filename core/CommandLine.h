@@ -22,12 +22,12 @@ struct ProgramUsage {
 };
 
 // The options a program, or one of its commands, takes.
-struct OptionSpec {
+struct KnownOptions {
     std::set<std::string> valued;  // "--name VALUE"
     std::set<std::string> flags;   // "--name"
 };
 
-// A command line split by an OptionSpec.
+// A command line split by the options a program knows.
 struct CommandLine {
     std::vector<std::string> positional;
     std::map<std::string, std::string> values;
@@ -42,13 +42,13 @@ struct CommandLine {
     }
 };
 
-// Splits args (without the program's name) by spec, left to right. "--help" (or "-h") and
-// "--version" wherever an option may stand are answered on out; an unknown option, an option
-// without its value or one given twice gets one line on err. "--" ends the options. Returns
+// Splits args (without the program's name) by the known options, left to right. "--help" (or
+// "-h") and "--version" wherever an option may stand are answered on out; an unknown option, an
+// option without its value or one given twice gets one line on err. "--" ends the options. Returns
 // the exit status when the program ends here (0 after an answer, kUsageError after a wrong
 // argument); nothing when `line` is ready.
 std::optional<int> ParseCommandLine(const ProgramUsage& program,
-                                    const std::vector<std::string>& args, const OptionSpec& spec,
+                                    const std::vector<std::string>& args, const KnownOptions& known,
                                     CommandLine& line, std::ostream& out, std::ostream& err);
 
 // For a program that takes no arguments of its own but must let others through (the toolkit's

@@ -2,37 +2,23 @@
 // from a peer) readably, as the windows show registry text.
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
-#include <QTimer>
 
 #include <functional>
 #include <string>
 
 #include "app/QtNotices.h"
+#include "tests/app/AnswerBox.h"
 
 namespace orvanta::app {
 namespace {
 
-// Runs one box call; once the box is up, reads its text and presses its first button.
+// Runs one box call and reads the text its box showed.
 QString ShownBy(const std::function<void()>& call) {
     QString shown;
-    QTimer poll;
-    poll.setInterval(5);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible()) {
-            return;
-        }
-        poll.stop();
-        shown = box->text();
-        box->buttons().front()->click();
-    });
-    poll.start();
-    call();
-    poll.stop();
+    AnswerBox(call, [&](QMessageBox& box) { shown = box.text(); });
     return shown;
 }
 

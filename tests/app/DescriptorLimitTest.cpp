@@ -3,10 +3,8 @@
 // be drawn with.
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
-#include <QTimer>
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -23,6 +21,7 @@
 #include "app/QtNotices.h"
 #include "core/Dispatch.h"
 #include "link/TForm1.h"
+#include "tests/app/AnswerBox.h"
 #include "tests/support/LoopbackPeer.h"
 #include "tests/support/RecordingDoubles.h"
 
@@ -165,20 +164,11 @@ TEST_F(DescriptorLimitTest, outOfDescriptorsTheConnectFailsWith10024AndTheBoxGet
         // The real box, while it is open, has the reserve's descriptors to draw with.
         int freeWhileOpen = -1;
         bool shown = false;
-        QTimer poll;
-        poll.setInterval(5);
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box || !box->isVisible()) {
-                return;
-            }
-            poll.stop();
-            shown = true;
-            freeWhileOpen = FreeDescriptors(DescriptorReserve::kSize);
-            box->buttons().front()->click();
-        });
-        poll.start();
-        notices.ShowError(m_notices.errors.front());
+        AnswerBox([&] { notices.ShowError(m_notices.errors.front()); },
+                  [&](QMessageBox&) {
+                      shown = true;
+                      freeWhileOpen = FreeDescriptors(DescriptorReserve::kSize);
+                  });
         EXPECT_TRUE(shown);
         EXPECT_GE(freeWhileOpen, DescriptorReserve::kSize / 2);
         // Closed, the box gives them back to the reserve for the next one.

@@ -2,11 +2,9 @@
 // markup must come out as the very characters received, never drawn, linked or loaded.
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
-#include <QTimer>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -22,6 +20,7 @@
 #include <thread>
 
 #include "app/QtNotices.h"
+#include "tests/app/AnswerBox.h"
 
 namespace orvanta::app {
 namespace {
@@ -89,18 +88,11 @@ struct Shown {
     int lineHeight = 0;
 };
 
-// Runs one box call; once the box is up, reads its label and presses its first button.
+// Runs one box call and reads the label its box showed.
 Shown ShowAndRead(const std::function<void()>& call) {
     Shown shown;
-    QTimer poll;
-    poll.setInterval(5);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible()) {
-            return;
-        }
-        poll.stop();
-        const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    AnswerBox(call, [&](QMessageBox& box) {
+        const auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
         if (label) {
             shown.seen = true;
             shown.format = label->textFormat();
@@ -108,11 +100,7 @@ Shown ShowAndRead(const std::function<void()>& call) {
             shown.labelHeight = label->sizeHint().height();
             shown.lineHeight = label->fontMetrics().lineSpacing();
         }
-        box->buttons().front()->click();
     });
-    poll.start();
-    call();
-    poll.stop();
     return shown;
 }
 

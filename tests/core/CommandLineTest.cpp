@@ -8,7 +8,7 @@ namespace orvanta {
 namespace {
 
 const ProgramUsage kProgram{"prog", "usage: prog [--name N] [--quiet] ARG...\n"};
-const OptionSpec kSpec{{"--name"}, {"--quiet"}};
+const KnownOptions kKnown{{"--name"}, {"--quiet"}};
 
 TEST(CommandLineTest, splitsOptionsFromArgumentsAsWritten) {
     struct Case {
@@ -30,7 +30,7 @@ TEST(CommandLineTest, splitsOptionsFromArgumentsAsWritten) {
     for (const Case& c : cases) {
         std::ostringstream out, err;
         CommandLine line;
-        EXPECT_EQ(ParseCommandLine(kProgram, c.args, kSpec, line, out, err), std::nullopt);
+        EXPECT_EQ(ParseCommandLine(kProgram, c.args, kKnown, line, out, err), std::nullopt);
         EXPECT_EQ(line.positional, c.positional);
         EXPECT_EQ(line.Value("--name"), c.name);
         EXPECT_EQ(line.Has("--quiet"), c.quiet);

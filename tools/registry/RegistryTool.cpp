@@ -42,10 +42,10 @@ bool AllDigits(const std::string& text) {
 }
 
 // Splits a command's arguments after its name; exactly one of them is the registry's path.
-std::optional<int> ParseCommand(const std::vector<std::string>& args, const OptionSpec& spec,
+std::optional<int> ParseCommand(const std::vector<std::string>& args, const KnownOptions& known,
                                 CommandLine& line, std::ostream& out, std::ostream& err) {
     const std::vector<std::string> rest(args.begin() + 1, args.end());
-    if (const auto status = ParseCommandLine(kProgram, rest, spec, line, out, err)) {
+    if (const auto status = ParseCommandLine(kProgram, rest, known, line, out, err)) {
         return status;
     }
     if (line.positional.empty()) {
