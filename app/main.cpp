@@ -6,10 +6,19 @@
 
 #include "app/Descriptors.h"
 #include "app/ProgramIdentity.h"
-#include "app/QtDesktopEffects.h"
 #include "app/QtNotices.h"
 #include "app/WindowSet.h"
 #include "core/CommandLine.h"
+
+// The link's desktop effects: Windows has the system calls themselves, elsewhere Qt offers
+// what the platform allows.
+#ifdef _WIN32
+#include "core/Win32DesktopEffects.h"
+using PlatformDesktopEffects = orvanta::Win32DesktopEffects;
+#else
+#include "app/QtDesktopEffects.h"
+using PlatformDesktopEffects = orvanta::app::QtDesktopEffects;
+#endif
 #include "core/Dispatch.h"
 
 namespace {
@@ -41,7 +50,7 @@ int main(int argc, char** argv) {
     QApplication::setEffectEnabled(Qt::UI_AnimateMenu);
 
     orvanta::app::QtNotices notices(reserve);
-    orvanta::app::QtDesktopEffects effects;
+    PlatformDesktopEffects effects;
     // Failures that reach no caller (a driver manager lacking an entry point) go to the error
     // box too.
     orvanta::SetUncaughtFailureHandler([&notices](const std::string& message) {

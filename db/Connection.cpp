@@ -4,7 +4,7 @@
 
 #include "core/Failure.h"
 #include "db/ConnectionString.h"
-#include "db/DatabaseFileDriver.h"
+#include "db/DefaultDriver.h"
 #include "db/Errors.h"
 #include "db/Query.h"
 
@@ -33,7 +33,7 @@ private:
 
 Connection::Connection(std::string connectionName, std::unique_ptr<Driver> driver)
     : m_name(std::move(connectionName)),
-      m_driver(driver ? std::move(driver) : std::make_unique<DatabaseFileDriver>()) {}
+      m_driver(driver ? std::move(driver) : MakeDefaultDriver()) {}
 
 Connection::~Connection() {
     Disconnect();

@@ -26,7 +26,11 @@ public:
     std::size_t Read(char* buffer, std::size_t size) override;
 
 private:
-    int m_fd = -1;
+    // The open file: a descriptor on POSIX, a HANDLE on Windows.
+    static constexpr std::intptr_t kNoFile = -1;
+    std::intptr_t m_file = kNoFile;
+
+    int Fd() const { return static_cast<int>(m_file); }
 };
 
 // The path as the system expands it: absolute from the current directory, "." and ".."

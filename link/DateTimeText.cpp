@@ -1,7 +1,5 @@
 #include "link/DateTimeText.h"
 
-#include <ctime>
-
 namespace orvanta::link {
 
 namespace {
@@ -20,14 +18,6 @@ std::string NameAt(const std::array<std::string, N>& names, int index) {
 }
 
 }  // namespace
-
-LocalDateTime LocalNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm parts{};
-    localtime_r(&now, &parts);
-    return {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_wday,
-            parts.tm_hour,        parts.tm_min,     parts.tm_sec};
-}
 
 std::string DateText(const LocaleDescription& locale, const LocalDateTime& when) {
     const std::string& picture = locale.shortDatePicture;

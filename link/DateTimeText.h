@@ -17,6 +17,7 @@ struct LocalDateTime {
     int second = 0;
 };
 
+// Now, on the local clock (one file a platform).
 LocalDateTime LocalNow();
 
 // What the date and time texts of a recorded message take from the user's locale.

@@ -135,8 +135,4 @@ LocaleDescription DescribeLocale(const QLocale& locale) {
     return out;
 }
 
-LocaleDescription SystemLocaleDescription() {
-    return DescribeLocale(QLocale::system());
-}
-
 }  // namespace orvanta::link

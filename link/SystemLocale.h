@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/DateTimeText.h"
+#include "link/UserLocale.h"
 
 class QLocale;
 
@@ -15,8 +16,5 @@ namespace orvanta::link {
 //   time separator;
 // - the designators and the day and month names are the locale's, in the local 8-bit encoding.
 LocaleDescription DescribeLocale(const QLocale& locale);
-
-// The user's current settings, read afresh at every call so that a change is seen at once.
-LocaleDescription SystemLocaleDescription();
 
 }  // namespace orvanta::link

@@ -1,9 +1,9 @@
 #include "registry/RegistryStore.h"
 
+#include "core/ExecutableFolder.h"
 #include "core/Text.h"
 #include "db/Field.h"
 #include "db/SqlText.h"
-#include "registry/ExecutableFolder.h"
 #include "registry/Schema.h"
 
 namespace orvanta::registry {

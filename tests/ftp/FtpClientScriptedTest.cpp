@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -12,6 +11,7 @@
 #include "tests/ftp/TestSources.h"
 #include "tests/support/LoopbackPeer.h"
 #include "tests/support/SilentPeer.h"
+#include "tests/support/TempFolder.h"
 
 namespace orvanta::ftp {
 namespace {
@@ -702,9 +702,8 @@ TEST(FtpUploadTest, emptySourceOpensAndClosesTheDataConnectionWithNoByte) {
 }
 
 TEST(FtpUploadTest, fileThatShrinksWhileSentFailsWithNoDataToRead) {
-    char pattern[] = "/tmp/orvanta-shrink-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    const std::string path = std::string(pattern) + "/clip.mp4";
+    const std::string folder = orvanta::test::MakeTempFolder("orvanta-shrink-");
+    const std::string path = folder + "/clip.mp4";
     std::ofstream(path, std::ios::binary) << test::Pattern(100000);
 
     std::string received;
@@ -746,7 +745,7 @@ TEST(FtpUploadTest, fileThatShrinksWhileSentFailsWithNoDataToRead) {
     EXPECT_LE(received.size(), 40000u);
     EXPECT_TRUE(received == test::Pattern(received.size()));
     EXPECT_EQ(afterwards, "");
-    std::filesystem::remove_all(pattern);
+    std::filesystem::remove_all(folder);
 }
 
 // The source is larger than 4 GiB, so a size or count cut to 32 bits would show in the

@@ -1,15 +1,9 @@
 #include "tests/ftp/ScriptedFtpServer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <stdexcept>
+
+#include "tests/support/PeerSocket.h"
 
 namespace orvanta::ftp::test {
 
@@ -18,9 +12,23 @@ namespace {
 constexpr int kStepMs =
     static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(kStepTimeout).count());
 
-void WaitReadable(int fd, const char* what) {
-    pollfd p{fd, POLLIN, 0};
-    if (::poll(&p, 1, kStepMs) <= 0) {
+using orvanta::test::PeerSocket;
+
+PeerSocket Native(std::intptr_t fd) {
+    return static_cast<PeerSocket>(fd);
+}
+
+// A new TCP socket, as the handle the Fd holds (-1 when none could be made).
+std::intptr_t NewSocket() {
+    const PeerSocket socket = orvanta::test::NewPeerSocket();
+    return socket == orvanta::test::kNoPeerSocket ? -1 : static_cast<std::intptr_t>(socket);
+}
+
+void WaitReadable(std::intptr_t fd, const char* what) {
+    pollfd p{};
+    p.fd = Native(fd);
+    p.events = POLLIN;
+    if (orvanta::test::PollSockets(&p, 1, kStepMs) <= 0) {
         throw std::runtime_error(std::string("scripted server: timed out waiting for ") + what);
     }
 }
@@ -48,7 +56,7 @@ Fd& Fd::operator=(Fd&& other) noexcept {
 
 void Fd::Close() noexcept {
     if (m_fd >= 0) {
-        ::close(m_fd);
+        orvanta::test::CloseSocket(Native(m_fd));
         m_fd = -1;
     }
 }
@@ -56,15 +64,15 @@ void Fd::Close() noexcept {
 ScriptedSession::ScriptedSession(Fd control, std::function<void(const std::string&)> record)
     : m_control(std::move(control)), m_record(std::move(record)) {
     // Replies go out at once: a reply sent in two pieces must not wait for the client's ACK.
-    int on = 1;
-    ::setsockopt(m_control.Get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    const int on = 1;
+    orvanta::test::SetPeerOption(Native(m_control.Get()), IPPROTO_TCP, TCP_NODELAY, on);
 }
 
 void ScriptedSession::Send(const std::string& bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n =
-            ::send(m_control.Get(), bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        const auto n = ::send(Native(m_control.Get()), bytes.data() + done,
+                              static_cast<int>(bytes.size() - done), orvanta::test::kNoSignal);
         if (n <= 0) {
             throw std::runtime_error("scripted server: send failed");
         }
@@ -74,11 +82,14 @@ void ScriptedSession::Send(const std::string& bytes) {
 
 void ScriptedSession::SendUntilClosed(const std::string& bytes) {
     for (;;) {
-        pollfd p{m_control.Get(), POLLOUT, 0};
-        if (::poll(&p, 1, kStepMs) <= 0) {
+        pollfd p{};
+        p.fd = Native(m_control.Get());
+        p.events = POLLOUT;
+        if (orvanta::test::PollSockets(&p, 1, kStepMs) <= 0) {
             throw std::runtime_error("scripted server: the client stopped reading");
         }
-        if (::send(m_control.Get(), bytes.data(), bytes.size(), MSG_NOSIGNAL) < 0) {
+        if (::send(Native(m_control.Get()), bytes.data(), static_cast<int>(bytes.size()),
+                   orvanta::test::kNoSignal) < 0) {
             return;  // the client's close (a reset: it left bytes unread)
         }
     }
@@ -104,7 +115,7 @@ std::string ScriptedSession::Read() {
         }
         WaitReadable(m_control.Get(), "a command");
         char chunk[4096];
-        const ssize_t n = ::recv(m_control.Get(), chunk, sizeof chunk, 0);
+        const auto n = ::recv(Native(m_control.Get()), chunk, sizeof chunk, 0);
         if (n <= 0) {
             throw std::runtime_error("scripted server: client closed instead of sending a command");
         }
@@ -125,7 +136,7 @@ std::string ScriptedSession::ReadUntilClosed() {
     for (;;) {
         WaitReadable(m_control.Get(), "the client's close");
         char chunk[4096];
-        const ssize_t n = ::recv(m_control.Get(), chunk, sizeof chunk, 0);
+        const auto n = ::recv(Native(m_control.Get()), chunk, sizeof chunk, 0);
         if (n <= 0) {
             return rest;
         }
@@ -150,13 +161,14 @@ Fd ScriptedSession::ConnectData(const std::string& portLine, const std::string& 
     if (std::sscanf(portLine.c_str(), "PORT %d,%d,%d,%d,%d,%d", &a, &b, &c, &d, &p1, &p2) != 6) {
         throw std::runtime_error("scripted server: not a PORT line: " + portLine);
     }
-    Fd data(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    Fd data(NewSocket());
     sockaddr_in local = Address(from, 0);
     sockaddr_in target = Address(std::to_string(a) + "." + std::to_string(b) + "." +
                                      std::to_string(c) + "." + std::to_string(d),
                                  p1 * 256 + p2);
-    if (data.Get() < 0 || ::bind(data.Get(), reinterpret_cast<sockaddr*>(&local), sizeof local) ||
-        ::connect(data.Get(), reinterpret_cast<sockaddr*>(&target), sizeof target)) {
+    if (data.Get() < 0 ||
+        ::bind(Native(data.Get()), reinterpret_cast<sockaddr*>(&local), sizeof local) ||
+        ::connect(Native(data.Get()), reinterpret_cast<sockaddr*>(&target), sizeof target)) {
         throw std::runtime_error("scripted server: cannot connect back from " + from);
     }
     return data;
@@ -167,10 +179,10 @@ std::string ScriptedSession::ReceiveAll(const Fd& data, bool* reset) {
     for (;;) {
         WaitReadable(data.Get(), "data");
         char chunk[65536];
-        const ssize_t n = ::recv(data.Get(), chunk, sizeof chunk, 0);
+        const auto n = ::recv(Native(data.Get()), chunk, sizeof chunk, 0);
         if (n <= 0) {
             if (reset) {
-                *reset = n < 0 && errno == ECONNRESET;
+                *reset = n < 0 && orvanta::test::LastErrorWasReset();
             }
             return received;
         }
@@ -183,40 +195,43 @@ std::string ScriptedSession::ReceiveSomeThenReset(Fd& data, std::size_t bytes) {
     while (received.size() < bytes) {
         WaitReadable(data.Get(), "data");
         char chunk[4096];
-        const ssize_t n = ::recv(data.Get(), chunk, sizeof chunk, 0);
+        const auto n = ::recv(Native(data.Get()), chunk, sizeof chunk, 0);
         if (n <= 0) {
             break;
         }
         received.append(chunk, static_cast<std::size_t>(n));
     }
-    linger reset{1, 0};
-    ::setsockopt(data.Get(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    const linger reset{1, 0};
+    orvanta::test::SetPeerOption(Native(data.Get()), SOL_SOCKET, SO_LINGER, reset);
     data.Close();
     return received;
 }
 
 ScriptedFtpServer::ScriptedFtpServer(Script script) {
-    m_listener = Fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    m_listener = Fd(NewSocket());
     sockaddr_in sa = Address("127.0.0.1", 0);
     socklen_t len = sizeof sa;
     // Like every listener of the program and the tests: a port free again at once.
-    const int reuse = 1;
-    ::setsockopt(m_listener.Get(), SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+    orvanta::test::AllowPeerPortReuse(Native(m_listener.Get()));
     if (m_listener.Get() < 0 ||
-        ::bind(m_listener.Get(), reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
-        ::listen(m_listener.Get(), 4) != 0 ||
-        ::getsockname(m_listener.Get(), reinterpret_cast<sockaddr*>(&sa), &len) != 0) {
+        ::bind(Native(m_listener.Get()), reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
+        ::listen(Native(m_listener.Get()), 4) != 0 ||
+        ::getsockname(Native(m_listener.Get()), reinterpret_cast<sockaddr*>(&sa), &len) != 0) {
         throw std::runtime_error("scripted server: cannot listen");
     }
     m_port = ntohs(sa.sin_port);
     m_thread = std::thread([this, script = std::move(script)] {
         try {
             WaitReadable(m_listener.Get(), "the client's connection");
-            ScriptedSession session(Fd(::accept4(m_listener.Get(), nullptr, nullptr, SOCK_CLOEXEC)),
-                                    [this](const std::string& line) {
-                                        std::lock_guard lock(m_mutex);
-                                        m_commands.push_back(line);
-                                    });
+            const PeerSocket accepted =
+                orvanta::test::AcceptPeer(Native(m_listener.Get()), nullptr);
+            ScriptedSession session(
+                Fd(accepted == orvanta::test::kNoPeerSocket ? -1
+                                                            : static_cast<std::intptr_t>(accepted)),
+                [this](const std::string& line) {
+                    std::lock_guard lock(m_mutex);
+                    m_commands.push_back(line);
+                });
             script(session);
         } catch (const std::exception& e) {
             std::lock_guard lock(m_mutex);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -9,21 +10,22 @@
 
 namespace orvanta::ftp::test {
 
-// A socket descriptor of the scripted server that closes itself.
+// A socket of the scripted server that closes itself. The handle is kept in a type that holds
+// both platforms' (see tests/support/PeerSocket.h); -1 stands for none.
 class Fd {
 public:
     Fd() = default;
-    explicit Fd(int fd) : m_fd(fd) {}
+    explicit Fd(std::intptr_t fd) : m_fd(fd) {}
     ~Fd() { Close(); }
     Fd(Fd&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
     Fd& operator=(Fd&& other) noexcept;
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
-    int Get() const { return m_fd; }
+    std::intptr_t Get() const { return m_fd; }
     void Close() noexcept;
 
 private:
-    int m_fd = -1;
+    std::intptr_t m_fd = -1;
 };
 
 // The server's side of one control connection, driven step by step by a test's script. Every

@@ -2,7 +2,6 @@
 
 #include <filesystem>
 
-#include "registry/ExecutableFolder.h"
 #include "registry/RegistryStore.h"
 #include "registry/Schema.h"
 #include "tests/db/DbFixture.h"
@@ -377,12 +376,6 @@ TEST_F(RegistryStoreTest, currentFilePlayFollowsTheCurrentRow) {
     EXPECT_EQ(m_store.CurrentFilePlay(), "");  // null
     ChooseGroup("Nessuno");
     EXPECT_EQ(m_store.CurrentFilePlay(), "");
-}
-
-TEST(ExecutableFolderTest, isTheFolderOfTheRunningProgramWithItsSeparator) {
-    const std::string expected =
-        std::filesystem::canonical(ORVANTA_TEST_PROGRAM_DIR).string() + "/";
-    EXPECT_EQ(ExecutableFolder(), expected);
 }
 
 }  // namespace

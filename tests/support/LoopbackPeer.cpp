@@ -1,92 +1,109 @@
 #include "tests/support/LoopbackPeer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <stdexcept>
 
+#include "tests/support/PeerSocket.h"
 #include "tests/support/Wait.h"
 
 namespace orvanta::test {
 
-LoopbackPeer::LoopbackPeer() {
-    m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+namespace {
+
+PeerSocket Native(std::intptr_t handle) {
+    return static_cast<PeerSocket>(handle);
+}
+
+sockaddr_in Loopback(int port) {
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
     sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    sa.sin_port = 0;
+    sa.sin_port = htons(static_cast<std::uint16_t>(port));
+    return sa;
+}
+
+}  // namespace
+
+LoopbackPeer::LoopbackPeer() {
+    const PeerSocket listener = NewPeerSocket();
+    sockaddr_in sa = Loopback(0);
     // Like every listener of the program and the tests: a port free again at once.
-    const int reuse = 1;
-    ::setsockopt(m_listener, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
-    if (m_listener < 0 || ::bind(m_listener, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
-        ::listen(m_listener, 64) != 0) {
+    AllowPeerPortReuse(listener);
+    if (listener == kNoPeerSocket ||
+        ::bind(listener, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
+        ::listen(listener, 64) != 0) {
+        if (listener != kNoPeerSocket) {
+            CloseSocket(listener);
+        }
         throw std::runtime_error("loopback peer: cannot listen");
     }
+    m_listener = static_cast<Handle>(listener);
     socklen_t len = sizeof sa;
-    ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&sa), &len);
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&sa), &len);
     m_port = ntohs(sa.sin_port);
-    if (::pipe(m_wake) != 0) {
-        throw std::runtime_error("loopback peer: cannot make pipe");
-    }
     m_thread = std::thread([this] { Run(); });
 }
 
 LoopbackPeer::~LoopbackPeer() {
     m_stop = true;
-    (void)!::write(m_wake[1], "x", 1);
+    // A connection of our own wakes the thread's wait at once; it would end within its poll
+    // interval anyway.
+    const PeerSocket wake = NewPeerSocket();
+    if (wake != kNoPeerSocket) {
+        sockaddr_in sa = Loopback(m_port);
+        (void)::connect(wake, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    }
     m_thread.join();
+    if (wake != kNoPeerSocket) {
+        CloseSocket(wake);
+    }
     for (Connection& c : m_connections) {
         if (c.fd >= 0) {
-            ::close(c.fd);
+            CloseSocket(Native(c.fd));
         }
     }
-    ::close(m_listener);
-    ::close(m_wake[0]);
-    ::close(m_wake[1]);
+    CloseSocket(Native(m_listener));
 }
 
 void LoopbackPeer::Run() {
     while (!m_stop) {
         std::vector<pollfd> fds;
-        fds.push_back({m_wake[0], POLLIN, 0});
-        fds.push_back({m_listener, POLLIN, 0});
+        pollfd listening{};
+        listening.fd = Native(m_listener);
+        listening.events = POLLIN;
+        fds.push_back(listening);
         std::vector<int> indexes;
         {
             std::lock_guard lock(m_mutex);
             if (m_reading) {
                 for (int i = 0; i < static_cast<int>(m_connections.size()); ++i) {
                     if (m_connections[i].fd >= 0 && !m_connections[i].clientClosed) {
-                        fds.push_back({m_connections[i].fd, POLLIN, 0});
+                        pollfd p{};
+                        p.fd = Native(m_connections[i].fd);
+                        p.events = POLLIN;
+                        fds.push_back(p);
                         indexes.push_back(i);
                     }
                 }
             }
         }
-        if (::poll(fds.data(), fds.size(), 50) <= 0) {
+        if (PollSockets(fds.data(), fds.size(), 50) <= 0 || m_stop) {
             continue;
         }
-        if (fds[0].revents) {
-            char drain[16];
-            (void)!::read(m_wake[0], drain, sizeof drain);
-        }
-        if (fds[1].revents & POLLIN) {
-            int fd = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
-            if (fd >= 0) {
+        if (fds[0].revents & POLLIN) {
+            const PeerSocket fd = AcceptPeer(Native(m_listener), nullptr);
+            if (fd != kNoPeerSocket) {
                 std::lock_guard lock(m_mutex);
-                m_connections.push_back({fd, {}, false});
+                m_connections.push_back({static_cast<Handle>(fd), {}, false});
             }
         }
-        for (std::size_t k = 2; k < fds.size(); ++k) {
+        for (std::size_t k = 1; k < fds.size(); ++k) {
             if (!fds[k].revents) {
                 continue;
             }
             char buffer[65536];
-            ssize_t n = ::recv(fds[k].fd, buffer, sizeof buffer, 0);
+            const auto n = ::recv(fds[k].fd, buffer, sizeof buffer, 0);
             std::lock_guard lock(m_mutex);
-            Connection& c = m_connections[indexes[k - 2]];
+            Connection& c = m_connections[indexes[k - 1]];
             if (n > 0) {
                 c.received.append(buffer, static_cast<std::size_t>(n));
             } else {
@@ -125,7 +142,7 @@ bool LoopbackPeer::WaitForClientClosed(int index, std::chrono::milliseconds time
     return WaitUntil([&] { return ClientClosed(index); }, timeout);
 }
 
-int LoopbackPeer::FdOf(int index) const {
+LoopbackPeer::Handle LoopbackPeer::FdOf(int index) const {
     std::lock_guard lock(m_mutex);
     if (index >= static_cast<int>(m_connections.size())) {
         throw std::runtime_error("loopback peer: no such connection");
@@ -134,10 +151,11 @@ int LoopbackPeer::FdOf(int index) const {
 }
 
 void LoopbackPeer::Send(const std::string& bytes, int index) {
-    int fd = FdOf(index);
+    const PeerSocket fd = Native(FdOf(index));
     std::size_t done = 0;
     while (done < bytes.size()) {
-        ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        const auto n =
+            ::send(fd, bytes.data() + done, static_cast<int>(bytes.size() - done), kNoSignal);
         if (n <= 0) {
             throw std::runtime_error("loopback peer: send failed");
         }
@@ -148,17 +166,17 @@ void LoopbackPeer::Send(const std::string& bytes, int index) {
 void LoopbackPeer::Close(int index) {
     std::lock_guard lock(m_mutex);
     Connection& c = m_connections.at(index);
-    ::shutdown(c.fd, SHUT_RDWR);
-    ::close(c.fd);
+    ::shutdown(Native(c.fd), kShutBoth);
+    CloseSocket(Native(c.fd));
     c.fd = -1;
 }
 
 void LoopbackPeer::Reset(int index) {
     std::lock_guard lock(m_mutex);
     Connection& c = m_connections.at(index);
-    linger l{1, 0};  // close with RST instead of FIN
-    ::setsockopt(c.fd, SOL_SOCKET, SO_LINGER, &l, sizeof l);
-    ::close(c.fd);
+    const linger l{1, 0};  // close with RST instead of FIN
+    SetPeerOption(Native(c.fd), SOL_SOCKET, SO_LINGER, l);
+    CloseSocket(Native(c.fd));
     c.fd = -1;
 }
 

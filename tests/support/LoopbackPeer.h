@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -42,18 +43,20 @@ public:
     void StopReading();
 
 private:
+    // Socket handles in a type that holds both platforms' (see PeerSocket.h); -1 for none.
+    using Handle = std::intptr_t;
+
     struct Connection {
-        int fd = -1;
+        Handle fd = -1;
         std::string received;
         bool clientClosed = false;
     };
 
     void Run();
-    int FdOf(int index) const;
+    Handle FdOf(int index) const;
 
-    int m_listener = -1;
+    Handle m_listener = -1;
     int m_port = 0;
-    int m_wake[2] = {-1, -1};
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_reading{true};
     mutable std::mutex m_mutex;

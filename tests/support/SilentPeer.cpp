@@ -1,11 +1,8 @@
 #include "tests/support/SilentPeer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <stdexcept>
+
+#include "tests/support/PeerSocket.h"
 
 namespace orvanta::test {
 
@@ -14,17 +11,25 @@ SilentPeer::SilentPeer() {
     sa.sin_family = AF_INET;
     sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t len = sizeof sa;
-    m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const PeerSocket listener = NewPeerSocket();
+    if (listener != kNoPeerSocket) {
+        m_listener = static_cast<std::intptr_t>(listener);
+    }
     // A backlog of 0 holds one connection that is never accepted.
-    if (m_listener < 0 || ::bind(m_listener, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
-        ::listen(m_listener, 0) != 0 ||
-        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&sa), &len) != 0) {
+    if (listener == kNoPeerSocket ||
+        ::bind(listener, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
+        ::listen(listener, 0) != 0 ||
+        ::getsockname(listener, reinterpret_cast<sockaddr*>(&sa), &len) != 0) {
         Close();
         throw std::runtime_error("silent peer: cannot listen");
     }
     m_port = ntohs(sa.sin_port);
-    m_filler = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (m_filler < 0 || ::connect(m_filler, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
+    const PeerSocket filler = NewPeerSocket();
+    if (filler != kNoPeerSocket) {
+        m_filler = static_cast<std::intptr_t>(filler);
+    }
+    if (filler == kNoPeerSocket ||
+        ::connect(filler, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
         Close();
         throw std::runtime_error("silent peer: cannot fill the queue");
     }
@@ -35,13 +40,13 @@ SilentPeer::~SilentPeer() {
 }
 
 void SilentPeer::Close() noexcept {
-    if (m_filler >= 0) {
-        ::close(m_filler);
-        m_filler = -1;
+    if (m_filler != kNone) {
+        CloseSocket(static_cast<PeerSocket>(m_filler));
+        m_filler = kNone;
     }
-    if (m_listener >= 0) {
-        ::close(m_listener);
-        m_listener = -1;
+    if (m_listener != kNone) {
+        CloseSocket(static_cast<PeerSocket>(m_listener));
+        m_listener = kNone;
     }
 }
 

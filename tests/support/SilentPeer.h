@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 namespace orvanta::test {
 
 // A TCP port on 127.0.0.1 that never answers a connection attempt, as a host that drops them
@@ -17,8 +19,10 @@ public:
 private:
     void Close() noexcept;
 
-    int m_listener = -1;
-    int m_filler = -1;
+    // The peers' socket handles (an int on POSIX, a SOCKET on Windows).
+    static constexpr std::intptr_t kNone = -1;
+    std::intptr_t m_listener = kNone;
+    std::intptr_t m_filler = kNone;
     int m_port = 0;
 };
 

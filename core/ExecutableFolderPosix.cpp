@@ -1,10 +1,10 @@
-#include "registry/ExecutableFolder.h"
-
 #include <unistd.h>
 
 #include <vector>
 
-namespace orvanta::registry {
+#include "core/ExecutableFolder.h"
+
+namespace orvanta {
 
 std::string ExecutableFolder() {
     std::vector<char> buffer(4096);
@@ -17,4 +17,4 @@ std::string ExecutableFolder() {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-}  // namespace orvanta::registry
+}  // namespace orvanta

@@ -1,5 +1,4 @@
-#include "ftp/FileSource.h"
-
+// The upload source on POSIX systems.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +8,7 @@
 #include <filesystem>
 
 #include "core/Failure.h"
+#include "ftp/FileSource.h"
 
 namespace orvanta::ftp {
 
@@ -50,42 +50,42 @@ FileSource::FileSource(const std::string& path) {
         ThrowCannotOpen(path, ENOENT);
     }
     // Non-blocking only for the open itself, so that a named pipe cannot hold the caller.
-    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (m_fd < 0) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
         ThrowCannotOpen(path, errno);
     }
-    ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     struct stat info {};
-    if (::fstat(m_fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
         const int error = S_ISDIR(info.st_mode) ? EISDIR : errno;
-        ::close(m_fd);
-        m_fd = -1;
+        ::close(fd);
         ThrowCannotOpen(path, error);
     }
+    m_file = fd;
 }
 
 FileSource::~FileSource() {
-    if (m_fd >= 0) {
-        ::close(m_fd);
+    if (m_file != kNoFile) {
+        ::close(Fd());
     }
 }
 
 std::int64_t FileSource::Size() {
     struct stat info {};
-    if (::fstat(m_fd, &info) != 0) {
+    if (::fstat(Fd(), &info) != 0) {
         return 0;
     }
     return static_cast<std::int64_t>(info.st_size);
 }
 
 void FileSource::Rewind() {
-    ::lseek(m_fd, 0, SEEK_SET);
+    ::lseek(Fd(), 0, SEEK_SET);
 }
 
 std::size_t FileSource::Read(char* buffer, std::size_t size) {
     std::size_t done = 0;
     while (done < size) {
-        const ssize_t n = ::read(m_fd, buffer + done, size - done);
+        const ssize_t n = ::read(Fd(), buffer + done, size - done);
         if (n > 0) {
             done += static_cast<std::size_t>(n);
         } else if (n == 0 || errno != EINTR) {
