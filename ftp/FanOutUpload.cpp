@@ -1,5 +1,6 @@
 #include "ftp/FanOutUpload.h"
 
+#include <algorithm>
 #include <exception>
 #include <utility>
 
@@ -8,8 +9,6 @@
 namespace orvanta::ftp {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // The client's own work callbacks, put back when the upload ends however it ends.
 class CallbackSwap {
@@ -37,8 +36,14 @@ private:
 }  // namespace
 
 FanOutUpload::FanOutUpload(const std::string& path, const std::string& name,
-                           const std::vector<FtpClient*>& clients, Login login)
-    : m_path(path), m_name(name), m_login(login), m_statuses(clients.size()) {
+                           const std::vector<FtpClient*>& clients, Login login,
+                           std::chrono::milliseconds stalledAfter)
+    : m_path(path),
+      m_name(name),
+      m_login(login),
+      m_stalledAfter(stalledAfter),
+      m_statuses(clients.size()),
+      m_movedAt(clients.size(), Clock::now()) {
     m_threads.reserve(clients.size());
     std::lock_guard<std::mutex> lock(m_mutex);
     for (std::size_t i = 0; i < clients.size(); ++i) {
@@ -78,6 +83,8 @@ void FanOutUpload::SetStage(std::size_t index, Stage stage, const std::string& e
         ++m_changes;
     }
     m_changed.notify_all();
+    // A stage change moves the pace too.
+    m_progressed.notify_all();
 }
 
 void FanOutUpload::Run(std::size_t index, FtpClient& client) {
@@ -95,8 +102,7 @@ void FanOutUpload::Run(std::size_t index, FtpClient& client) {
             SetStage(index, Stage::Sending);
         };
         client.OnWork = [this, index](FtpClient&, WorkMode, std::int64_t sent) {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_statuses[index].sent = sent;
+            Progressed(index, sent);
         };
         if (m_login == Login::First) {
             SetStage(index, Stage::LoggingIn);
@@ -111,6 +117,40 @@ void FanOutUpload::Run(std::size_t index, FtpClient& client) {
         error = "Unknown error";
     }
     SetStage(index, done ? Stage::Done : Stage::Failed, error);
+}
+
+std::int64_t FanOutUpload::PaceLocked(Clock::time_point now) const {
+    // The least sent by an upload that has not ended and is still moving (one still logging in
+    // counts as having sent nothing). One that has sent nothing for a while (a server slow to
+    // answer, or that stopped reading, a link that went away) is left out, so it never holds
+    // the others back while its own wait runs out.
+    std::int64_t pace = -1;
+    for (std::size_t i = 0; i < m_statuses.size(); ++i) {
+        const Status& status = m_statuses[i];
+        const bool ended = status.stage == Stage::Done || status.stage == Stage::Failed;
+        if (!ended && now - m_movedAt[i] <= m_stalledAfter && (pace < 0 || status.sent < pace)) {
+            pace = status.sent;
+        }
+    }
+    return pace;
+}
+
+void FanOutUpload::Progressed(std::size_t index, std::int64_t sent) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_statuses[index].sent = sent;
+    m_movedAt[index] = Clock::now();
+    m_progressed.notify_all();
+    // An upload far ahead of the others waits for them: on a shared link the uploads then end
+    // together, instead of the last few crawling alone over links that could carry more. Its
+    // socket's buffer still drains meanwhile, so the link stays busy. The wait is in short
+    // steps because an upload that stalls leaves the pace without a word.
+    for (;;) {
+        const std::int64_t pace = PaceLocked(Clock::now());
+        if (pace < 0 || sent <= pace + kInStep) {
+            return;
+        }
+        m_progressed.wait_for(lock, kPaceRecheck);
+    }
 }
 
 bool FanOutUpload::WaitForChange(std::chrono::milliseconds timeout) {

@@ -15,10 +15,17 @@ namespace orvanta::ftp {
 // One file uploaded to many FTP servers at once: one thread per server, each running its own
 // client's upload exactly as a single upload runs (same commands, same data connection rules,
 // same waits), with its own progress and its own outcome. A failure stays with its server;
-// the others go on. Each upload reads the file through its own descriptor and sends it through
+// the others go on. The uploads are kept in step (see Progressed), so on a shared link they end
+// together. Each upload reads the file through its own descriptor and sends it through
 // the client's one piece buffer, so memory does not grow with the file.
 class FanOutUpload {
 public:
+    using Clock = std::chrono::steady_clock;
+    // How far an upload may run ahead of the slowest upload still moving.
+    static constexpr std::int64_t kInStep = 1 << 20;
+    // An upload that sent nothing for this long no longer sets the pace.
+    static constexpr std::chrono::milliseconds kStalledAfter{1000};
+
     enum class Stage { Waiting, LoggingIn, Sending, Done, Failed };
     // Whether each client logs in before its upload (fresh clients), or uploads over the
     // connection it already holds (a client that holds none fails with "Not Connected").
@@ -40,7 +47,8 @@ public:
     // it runs, each belongs to its upload's thread, and its work callbacks are replaced (they
     // are put back when the upload ends).
     FanOutUpload(const std::string& path, const std::string& name,
-                 const std::vector<FtpClient*>& clients, Login login);
+                 const std::vector<FtpClient*>& clients, Login login,
+                 std::chrono::milliseconds stalledAfter = kStalledAfter);
     // Waits for every upload to end.
     ~FanOutUpload();
     FanOutUpload(const FanOutUpload&) = delete;
@@ -56,17 +64,25 @@ public:
     std::vector<Status> Statuses() const;
 
 private:
+    static constexpr std::chrono::milliseconds kPaceRecheck{100};
+
     void Run(std::size_t index, FtpClient& client);
     void SetStage(std::size_t index, Stage stage, const std::string& error = {});
+    void Progressed(std::size_t index, std::int64_t sent);
+    std::int64_t PaceLocked(Clock::time_point now) const;
 
     const std::string m_path;
     const std::string m_name;
     const Login m_login;
+    const std::chrono::milliseconds m_stalledAfter;
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
+    std::condition_variable m_progressed;
     std::uint64_t m_changes = 0;
     std::size_t m_running = 0;
     std::vector<Status> m_statuses;
+    // When each upload last sent a piece (or began).
+    std::vector<Clock::time_point> m_movedAt;
     std::vector<std::thread> m_threads;
 };
 

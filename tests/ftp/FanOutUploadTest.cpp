@@ -55,13 +55,14 @@ protected:
         fs::remove_all(m_dir);
     }
 
-    // A server and a fresh client pointed at it; returns its index.
-    std::size_t AddServer() {
+    // A server and a fresh client pointed at it; returns its index. A read limit makes the
+    // server read uploads at about that many bytes a second.
+    std::size_t AddServer(long readLimit = 0) {
         const fs::path home = m_dir / ("home" + std::to_string(m_homes.size()));
         fs::create_directory(home);
         m_homes.push_back(home);
-        m_servers.push_back(
-            std::make_unique<orvanta::test::PyFtpServer>(home.string(), kUser, kPassword));
+        m_servers.push_back(std::make_unique<orvanta::test::PyFtpServer>(
+            home.string(), kUser, kPassword, 0, 0, readLimit));
         AddClient(m_servers.back()->Port());
         return m_homes.size() - 1;
     }
@@ -85,6 +86,11 @@ protected:
             clients.push_back(client.get());
         }
         return clients;
+    }
+    // A source of the given size in place of the default one.
+    void UseSourceOf(std::size_t bytes) {
+        m_bytes = test::Pattern(bytes);
+        std::ofstream(m_file, std::ios::binary | std::ios::trunc) << m_bytes;
     }
     std::string Stored(std::size_t server) const { return ReadFile(m_homes[server] / kName); }
 
@@ -153,6 +159,62 @@ TEST_F(FanOutUploadTest, aRefusedStoreAndAnUnreachableServerFailAloneWhileTheOth
     EXPECT_EQ(statuses[refusing].total, -1) << "nothing was sent";
     EXPECT_EQ(statuses[unreachable].stage, Stage::Failed);
     EXPECT_EQ(statuses[unreachable].error, "Socket Error # 10061\r\nConnection refused.");
+}
+
+TEST_F(FanOutUploadTest, uploadsKeepInStepWithTheSlowestOneStillMoving) {
+    // Without the pace, the fast servers would hold the whole file while the slow one had a
+    // fraction of it.
+    UseSourceOf(6 * 1024 * 1024 + 321);
+    const std::size_t slow = AddServer(2 * 1024 * 1024);
+    AddServer();
+    AddServer();
+    // A generous stall window, so a busy machine never lets the fast ones off the pace.
+    FanOutUpload upload(m_file, kName, Clients(), FanOutUpload::Login::First,
+                        std::chrono::seconds(60));
+    std::int64_t furthestAhead = 0;
+    bool slowSeenSending = false;
+    while (!upload.WaitForChange(std::chrono::milliseconds(5))) {
+        const auto statuses = upload.Statuses();
+        if (statuses[slow].stage == Stage::Done || statuses[slow].stage == Stage::Failed) {
+            continue;
+        }
+        slowSeenSending = slowSeenSending || statuses[slow].stage == Stage::Sending;
+        for (const auto& status : statuses) {
+            furthestAhead = std::max(furthestAhead, status.sent - statuses[slow].sent);
+        }
+    }
+    EXPECT_TRUE(slowSeenSending);
+    // One piece may go out past the pace before its sender waits.
+    EXPECT_LE(furthestAhead, FanOutUpload::kInStep + 32768);
+    const auto statuses = upload.Statuses();
+    for (std::size_t i = 0; i < statuses.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(statuses[i].stage, Stage::Done);
+        EXPECT_TRUE(Stored(i) == m_bytes) << "stored " << Stored(i).size() << " bytes";
+    }
+}
+
+TEST_F(FanOutUploadTest, aServerThatStopsReadingNoLongerHoldsTheOthersBack) {
+    // More than the sockets' buffers hold, so the stopped server's upload really stalls.
+    UseSourceOf(16 * 1024 * 1024);
+    // A thousand bytes a second: after its first chunk the server reads nothing for a minute.
+    const std::size_t stopped = AddServer(1000);
+    const std::size_t first = AddServer();
+    const std::size_t second = AddServer();
+    m_clients[stopped]->DataSendStallTimeout = std::chrono::seconds(5);
+    FanOutUpload upload(m_file, kName, Clients(), FanOutUpload::Login::First,
+                        std::chrono::milliseconds(300));
+    upload.Wait();
+    const auto statuses = upload.Statuses();
+    for (std::size_t done : {first, second}) {
+        SCOPED_TRACE(done);
+        EXPECT_EQ(statuses[done].stage, Stage::Done);
+        EXPECT_TRUE(Stored(done) == m_bytes);
+        // They ended while the stopped one was still waiting for its send to be taken.
+        EXPECT_LT(statuses[done].endedAt, statuses[stopped].endedAt);
+    }
+    EXPECT_EQ(statuses[stopped].stage, Stage::Failed);
+    EXPECT_EQ(statuses[stopped].error, "Socket Error # 10060\r\nConnection timed out.");
 }
 
 TEST_F(FanOutUploadTest, aFileThatCannotBeOpenedFailsEveryUploadWithItsText) {
