@@ -134,6 +134,10 @@ public:
     // The poll: handles at most one received line.
     void Timer1Timer();
 
+    // An upload over this link's FTP client that runs outside the link (to every player at
+    // once): the link shows it as its own, in its progress bar and to the status view.
+    void ShowUpload(const TransferProgress& progress);
+
     // Read by the status view; nothing of the link's own behaviour depends on them.
     const TransferProgress& Transfer() const { return m_transfer; }
     const ReceivedLine& LastReceived() const { return m_lastReceived; }

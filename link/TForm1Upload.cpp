@@ -50,6 +50,13 @@ void TForm1::IdFTPWork(ftp::WorkMode, std::int64_t workCount) {
     TransferProgressed();
 }
 
+void TForm1::ShowUpload(const TransferProgress& progress) {
+    m_transfer = progress;
+    barprog.SetMax(progress.total);
+    barprog.SetPosition(progress.sent);
+    TransferProgressed();
+}
+
 void TForm1::TransferProgressed() {
     if (OnTransferProgress) {
         OnTransferProgress(*this);

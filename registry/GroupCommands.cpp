@@ -1,7 +1,11 @@
 #include "registry/GroupCommands.h"
 
+#include <algorithm>
+
 #include "core/Dispatch.h"
 #include "core/Failure.h"
+#include "ftp/FanOutUpload.h"
+#include "ftp/NamePart.h"
 
 namespace orvanta::registry {
 
@@ -27,10 +31,28 @@ void (link::TForm1::*OperationOf(GroupCommand command))() {
         case GroupCommand::FullScreen:
             return &link::TForm1::btnfullscreenClick;
         case GroupCommand::Initialize:
+        case GroupCommand::ParallelCopy:
         case GroupCommand::None:
             break;
     }
     return nullptr;
+}
+
+// A fan-out upload's status as the link shows its own uploads.
+link::TransferProgress ProgressOf(const ftp::FanOutUpload::Status& status,
+                                  const std::string& name) {
+    using Stage = ftp::FanOutUpload::Stage;
+    link::TransferProgress progress;
+    progress.name = name;
+    progress.state = status.stage == Stage::Done     ? link::TransferProgress::State::Done
+                     : status.stage == Stage::Failed ? link::TransferProgress::State::Failed
+                                                     : link::TransferProgress::State::Running;
+    progress.total = std::max<std::int64_t>(status.total, 0);
+    progress.sent = status.sent;
+    progress.flowing = status.total >= 0;
+    progress.began = status.sendingSince;
+    progress.ended = status.endedAt;
+    return progress;
 }
 
 // Commands whose step takes long enough to show it under way.
@@ -185,6 +207,71 @@ void GroupCommands::Continua() {
         throw Failure(kOtherFile + m_record.file + ").");
     }
     ForEachLink(command, OperationOf(command), *m_record.stoppedAt);
+}
+
+void GroupCommands::CopiaInParallelo() {
+    const std::string path = m_store.CurrentFilePlay();
+    const std::string name = ftp::NamePart(path);
+    m_record = CommandRecord{};
+    m_record.command = GroupCommand::ParallelCopy;
+    m_record.file = path;
+    m_record.running = true;
+    m_record.entries.assign(m_links.size(), {State::Waiting, {}});
+    std::vector<std::size_t> entryOf;
+    std::vector<ftp::FtpClient*> clients;
+    for (std::size_t i = 0; i < m_links.size(); ++i) {
+        if (!m_links[i]) {
+            m_record.entries[i] = {State::NoLink, {}};
+            continue;
+        }
+        m_record.entries[i] = {State::Running, {}};
+        entryOf.push_back(i);
+        clients.push_back(&m_links[i]->IdFTP);
+    }
+    Changed(kWholeList);
+    if (!clients.empty()) {
+        // The window's thread waits here, as for the copy one link after another: nothing else
+        // may use the links' clients while the uploads own them.
+        ftp::FanOutUpload upload(path, name, clients, ftp::FanOutUpload::Login::Already);
+        std::vector<ftp::FanOutUpload::Status> shown(clients.size());
+        for (bool finished = false; !finished;) {
+            finished = upload.WaitForChange(kParallelProgressInterval);
+            const std::vector<ftp::FanOutUpload::Status> statuses = upload.Statuses();
+            for (std::size_t k = 0; k < statuses.size(); ++k) {
+                const ftp::FanOutUpload::Status& now = statuses[k];
+                if (now.stage == shown[k].stage && now.sent == shown[k].sent) {
+                    continue;
+                }
+                const std::size_t entry = entryOf[k];
+                m_links[entry]->ShowUpload(ProgressOf(now, name));
+                if (now.stage == ftp::FanOutUpload::Stage::Done) {
+                    Set(entry, State::Done);
+                } else if (now.stage == ftp::FanOutUpload::Stage::Failed) {
+                    m_record.entries[entry] = {State::Failed, ErrorBoxText(now.error)};
+                    Changed(entry);
+                }
+                shown[k] = now;
+            }
+        }
+    }
+    m_record.running = false;
+    Changed(kWholeList);
+
+    std::size_t failed = 0;
+    std::size_t first = 0;
+    for (std::size_t i = m_record.entries.size(); i-- > 0;) {
+        if (m_record.entries[i].state == State::Failed) {
+            ++failed;
+            first = i;
+        }
+    }
+    if (failed > 0) {
+        const link::TForm1& link = *m_links[first];
+        throw Failure("Copia in parallelo non riuscita in " + std::to_string(failed) +
+                      (failed == 1 ? " lettore su " : " lettori su ") +
+                      std::to_string(entryOf.size()) + ".\r\nLettore " + std::to_string(first + 1) +
+                      " (" + link.edServer.Text + "): " + m_record.entries[first].failure);
+    }
 }
 
 void GroupCommands::Inviaifiles1Click() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -22,7 +23,8 @@ enum class GroupCommand {
     NormalScreen,
     FullScreen,
     Play,
-    Pause
+    Pause,
+    ParallelCopy
 };
 
 // What the last group command did for one entry of the link list.
@@ -89,6 +91,14 @@ public:
     void Fullscreen1Click();
     void Play1Click();   // "&Play": the count box first
     void Pausa1Click();  // "&Pausa"
+
+    // "Copia in parallelo": the current row's file to every entry of the link list at once, over
+    // the links' logged-in FTP clients. Every entry runs to its own end, whatever the others
+    // do; when any failed, one failure names how many and the first of them.
+    void CopiaInParallelo();
+
+    // How often a parallel copy shows its progress.
+    static constexpr std::chrono::milliseconds kParallelProgressInterval{100};
 
     // Whether the last command was a copy, load, play or pause that stopped at a failure.
     bool CanContinue() const;

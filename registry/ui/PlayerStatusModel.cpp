@@ -188,6 +188,8 @@ QString PlayerStatusModel::CommandText(GroupCommand command) {
             return QString::fromUtf8("Play");
         case GroupCommand::Pause:
             return QString::fromUtf8("Pausa");
+        case GroupCommand::ParallelCopy:
+            return QString::fromUtf8("Copia in parallelo");
     }
     return {};
 }

@@ -14,6 +14,8 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "core/Dispatch.h"
 #include "registry/ui/PlayerStatusModel.h"
 
@@ -108,10 +110,16 @@ TFormStatoLettori::TFormStatoLettori(GroupCommands& commands, Notices& notices, 
     Continua->setToolTip(
         QString::fromUtf8("Ripete l'ultimo comando dal lettore che ha fallito fino all'ultimo"));
     Buttons->addWidget(Continua);
+    CopiaInParallelo = new QPushButton(QString::fromUtf8("Copia in parallelo"), this);
+    CopiaInParallelo->setObjectName("CopiaInParallelo");
+    CopiaInParallelo->setToolTip(
+        QString::fromUtf8("Copia il file della riga corrente in tutti i lettori insieme"));
+    Buttons->addWidget(CopiaInParallelo);
     Buttons->addStretch(1);
     column->addLayout(Buttons);
 
     connect(Continua, &QPushButton::clicked, this, [this] { ContinuaClick(); });
+    connect(CopiaInParallelo, &QPushButton::clicked, this, [this] { CopiaInParalleloClick(); });
     connect(Players->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this] { RunGuarded(m_notices, [this] { RefreshLog(); }); });
 
@@ -180,6 +188,13 @@ void TFormStatoLettori::Refresh() {
             summary += QString::fromUtf8(": in corso");
         } else if (record.stoppedAt) {
             summary += QString::fromUtf8(": fermato al lettore %1").arg(*record.stoppedAt + 1);
+        } else if (const auto failed = std::count_if(
+                       record.entries.begin(), record.entries.end(), [](const EntryOutcome& entry) {
+                           return entry.state == EntryOutcome::State::Failed;
+                       })) {
+            summary += QString::fromUtf8(failed == 1 ? ": non riuscito in %1 lettore"
+                                                     : ": non riuscito in %1 lettori")
+                           .arg(failed);
         } else {
             summary += QString::fromUtf8(": eseguito");
         }
@@ -272,6 +287,11 @@ void TFormStatoLettori::RepaintNow() {
 
 void TFormStatoLettori::ContinuaClick() {
     RunGuarded(m_notices, [this] { m_commands.Continua(); });
+    Refresh();
+}
+
+void TFormStatoLettori::CopiaInParalleloClick() {
+    RunGuarded(m_notices, [this] { m_commands.CopiaInParallelo(); });
     Refresh();
 }
 

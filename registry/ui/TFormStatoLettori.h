@@ -39,6 +39,8 @@ public:
 
     // "Continua": the last command again from the entry that failed.
     void ContinuaClick();
+    // "Copia in parallelo": the current row's file to every entry at once.
+    void CopiaInParalleloClick();
 
     QLabel* Summary = nullptr;
     QTableView* Players = nullptr;
@@ -47,6 +49,7 @@ public:
     // The window's commands, left to right; further buttons join this row.
     QHBoxLayout* Buttons = nullptr;
     QPushButton* Continua = nullptr;
+    QPushButton* CopiaInParallelo = nullptr;
     PlayerStatusModel* Model() const { return m_model; }
 
 protected:

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTableView>
+#include <QTimer>
 
 #include <filesystem>
 #include <fstream>
@@ -257,6 +258,73 @@ TEST_F(StatoLettoriTest, refusedCopyShowsItsTextThenContinuaCopiesToTheRestOnly)
     EXPECT_EQ(Stato().Summary->text(),
               QString::fromStdString("2 - Copia files nei lettori (" + clip + "): eseguito"));
     EXPECT_FALSE(Stato().Continua->isEnabled());
+}
+
+TEST_F(StatoLettoriTest, parallelCopySendsToEveryPlayerAtOnceAndShowsEachOutcome) {
+    constexpr long kReadLimit = 4 * 1024 * 1024;
+    constexpr std::size_t kSize = 6 * 1024 * 1024;
+    SimulatedPlayer first(PlayerHome("first"), true, kReadLimit);
+    SimulatedPlayer second(PlayerHome("second"), true, kReadLimit);
+    SimulatedPlayer third(PlayerHome("third"), true, kReadLimit);
+    const std::string clip = WriteMedia("clip.mp4", kSize);
+    for (SimulatedPlayer* player : {&first, &second, &third}) {
+        AddOn(player->Port(), clip);
+    }
+    Open();
+    ChooseGroup("Sala");
+    OpenStato();
+    Window().Preparalettori1->trigger();
+    ASSERT_EQ(m_notices.errors, std::vector<std::string>{});
+    // The second player's server cannot store the file: a folder stands in its place.
+    std::filesystem::create_directory(second.Home() / "clip.mp4");
+
+    // The main window stays blocked while the copy runs: a timer of the event loop never ticks
+    // in the middle of it.
+    bool tickedWhileRunning = false;
+    QTimer ticks;
+    QObject::connect(&ticks, &QTimer::timeout, [&] {
+        tickedWhileRunning = tickedWhileRunning || Window().Commands().LastCommand().running;
+    });
+    ticks.start(20);
+    PaintRecorder recorder(Stato());
+    QTest::mouseClick(Stato().CopiaInParallelo, Qt::LeftButton);
+    ticks.stop();
+    EXPECT_FALSE(tickedWhileRunning);
+
+    // The first and the third were under way together.
+    bool together = false;
+    for (const Shown& shown : recorder.paints) {
+        ASSERT_EQ(shown.outcomes.size(), 3u);
+        together = together || (shown.outcomes[0] == "in corso" && shown.percents[0] > 0 &&
+                                shown.percents[0] < 100 && shown.outcomes[2] == "in corso" &&
+                                shown.percents[2] > 0 && shown.percents[2] < 100);
+    }
+    EXPECT_TRUE(together);
+
+    // The refusal stayed with its player; the others got the whole file.
+    const std::string refusal = Cell(1, Column::Outcome);
+    EXPECT_EQ(ColumnOf(Column::Outcome),
+              (std::vector<std::string>{"eseguito", refusal, "eseguito"}));
+    EXPECT_NE(refusal, "in corso");
+    ASSERT_EQ(m_notices.errors.size(), 1u);
+    EXPECT_EQ(
+        m_notices.errors[0],
+        "Copia in parallelo non riuscita in 1 lettore su 3.\r\nLettore 2 (127.0.0.1): " + refusal);
+    EXPECT_EQ(Cell(2, Column::Bytes), "6.291.456 / 6.291.456");
+    EXPECT_EQ(first.Stored("clip.mp4").size(), kSize);
+    EXPECT_EQ(third.Stored("clip.mp4").size(), kSize);
+    for (SimulatedPlayer* player : {&first, &second, &third}) {
+        EXPECT_EQ(Stores(*player), 1u) << player->Port();
+    }
+    EXPECT_EQ(Stato().Summary->text(), QString::fromStdString("Copia in parallelo (" + clip +
+                                                              "): non riuscito in 1 lettore"));
+    EXPECT_FALSE(Stato().Continua->isEnabled());
+
+    // The links' clients are theirs again: the menu's copy goes on over them.
+    std::filesystem::remove(second.Home() / "clip.mp4");
+    Window().Inviaifiles1->trigger();
+    EXPECT_EQ(m_notices.errors.size(), 1u);
+    EXPECT_EQ(second.Stored("clip.mp4").size(), kSize);
 }
 
 TEST_F(StatoLettoriTest, failedInitializeShowsTheBoxTextAndIsNotOfferedToContinue) {
