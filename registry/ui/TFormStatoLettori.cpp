@@ -201,6 +201,8 @@ void TFormStatoLettori::Refresh() {
     }
     Summary->setText(summary);
     Continua->setEnabled(m_commands.CanContinue());
+    // Nothing to copy to before an initialize.
+    CopiaInParallelo->setEnabled(m_commands.LinkCount() > 0);
     if (!Players->currentIndex().isValid() && m_model->rowCount() > 0) {
         Players->setCurrentIndex(m_model->index(0, 0));
     }

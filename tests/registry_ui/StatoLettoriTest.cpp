@@ -127,6 +127,7 @@ TEST_F(StatoLettoriTest, hiddenAtStartF2TogglesItAndEscapeClosesIt) {
     EXPECT_EQ(Stato().Summary->text(), "Nessun comando dall'avvio.");
     EXPECT_EQ(Stato().Model()->rowCount(), 0);
     EXPECT_FALSE(Stato().Continua->isEnabled());
+    EXPECT_FALSE(Stato().CopiaInParallelo->isEnabled());
     // The operator goes on typing in the main window.
     QTest::keyClicks(Window().ListaPlurilist, "Sa");
     EXPECT_EQ(Window().ListaPlurilist->currentText(), "Sa");
