@@ -19,6 +19,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # be copied beside them for wine or Windows to start them.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
-# Wine's prefix lives in the build folder; its messages stay off the test output.
+# Wine's prefix lives in the build folder; its messages stay off the test output, and a new
+# prefix does not offer to download wine's .NET and HTML engines.
 set(CMAKE_CROSSCOMPILING_EMULATOR
-    env WINEDEBUG=-all WINEPREFIX=${CMAKE_BINARY_DIR}/wine-prefix /usr/lib/wine/wine64)
+    env WINEDEBUG=-all WINEPREFIX=${CMAKE_BINARY_DIR}/wine-prefix WINEDLLOVERRIDES=mscoree,mshtml=
+    /usr/lib/wine/wine64)

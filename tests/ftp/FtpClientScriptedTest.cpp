@@ -12,6 +12,7 @@
 #include "tests/support/LoopbackPeer.h"
 #include "tests/support/SilentPeer.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/UnderWine.h"
 
 namespace orvanta::ftp {
 namespace {
@@ -740,12 +741,16 @@ TEST(FtpUploadTest, fileThatShrinksWhileSentFailsWithNoDataToRead) {
         EXPECT_TRUE(client.Connected());
     }
     ASSERT_EQ(server.Finish(), "");
-    // The server learns the file stopped short: a reset, not a normal end it would store.
-    EXPECT_TRUE(reset);
     EXPECT_LE(received.size(), 40000u);
     EXPECT_TRUE(received == test::Pattern(received.size()));
     EXPECT_EQ(afterwards, "");
     std::filesystem::remove_all(folder);
+    if (orvanta::test::UnderWine()) {
+        GTEST_SKIP() << "wine reports the client's reset as a normal end (recv returns 0), so "
+                        "the server cannot tell it from a complete file there; the rest held";
+    }
+    // The server learns the file stopped short: a reset, not a normal end it would store.
+    EXPECT_TRUE(reset);
 }
 
 // The source is larger than 4 GiB, so a size or count cut to 32 bits would show in the

@@ -96,8 +96,8 @@ void ScriptedSession::SendUntilClosed(const std::string& bytes) {
 }
 
 void ScriptedSession::Reset() {
-    linger reset{1, 0};
-    ::setsockopt(m_control.Get(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    const linger reset{1, 0};
+    orvanta::test::SetPeerOption(Native(m_control.Get()), SOL_SOCKET, SO_LINGER, reset);
     m_control.Close();
 }
 

@@ -7,6 +7,7 @@
 #include "tests/support/FailureOf.h"
 #include "tests/support/LoopbackPeer.h"
 #include "tests/support/SilentPeer.h"
+#include "tests/support/UnderWine.h"
 #include "tests/support/Wait.h"
 
 namespace orvanta::link {
@@ -124,6 +125,10 @@ TEST_F(ControlChannelTest, overlongLineBreaksTheChannelOnce) {
 }
 
 TEST_F(ControlChannelTest, resetByPeerIsReportedOnceAndBreaksTheChannel) {
+    if (test::UnderWine()) {
+        GTEST_SKIP() << "wine reports a peer's reset as a normal end (recv returns 0), so the "
+                        "channel sees a graceful close; Windows reports error 10054";
+    }
     Open();
     m_peer.Send("half a line");
     EXPECT_EQ(m_channel.ReceiveLine(200), "");
