@@ -4,7 +4,9 @@
 // comparable column.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -14,7 +16,9 @@
 #include "db/OdbcDriver.h"
 #include "db/Query.h"
 #include "tests/db/DbFixture.h"
+#ifndef _WIN32
 #include "tests/support/OdbcLists.h"
+#endif
 
 #if defined(__SANITIZE_ADDRESS__)
 // Debian's SQLite ODBC driver leaves some of its own allocations behind, and the driver manager
@@ -33,11 +37,25 @@ using test::ExecSql;
 using test::FailureText;
 using test::TracedStatement;
 
+#ifdef _WIN32
+// Under wine: the build's driver lists, whose folder CTest names to the host's driver manager.
+const std::filesystem::path& ListsFolder() {
+    static const std::filesystem::path folder = [] {
+        const char* lists = std::getenv("ODBCSYSINI");
+        if (!lists) {
+            throw std::runtime_error("ODBCSYSINI does not name the driver lists' folder");
+        }
+        return test::WindowsPath(lists);
+    }();
+    return folder;
+}
+#else
 const std::filesystem::path& ListsFolder() {
     return test::UseTestOdbcLists({{test::kAccessDriverName, ORVANTA_SQLITE_ODBC_DRIVER}},
                                   "[registry]\nDriver=Microsoft Access Driver (*.mdb)\n"
                                   "Database={folder}/registry.sqlite\n");
 }
+#endif
 
 // The registry in an SQLite file that the SQLite ODBC driver opens through the "registry" data
 // source; the definition is the registry's own plus that data source.
@@ -47,7 +65,7 @@ protected:
         m_file = ListsFolder() / "registry.sqlite";
         std::filesystem::remove(m_file);
         ExecSql(m_file, test::kManagerSchema);
-        m_conn.AddParam("Database=" + m_file.string());
+        m_conn.AddParam("Database=" + test::DriverPath(m_file));
         m_conn.AddParam("User_Name=admin");
         m_conn.AddParam("DriverID=MSAcc");
         m_conn.AddParam("DSN=registry");

@@ -1,10 +1,19 @@
 #pragma once
 
+#ifdef _WIN32
+#include <windows.h>
+// (after windows.h, which they need)
+#include <process.h>
+#include <sql.h>
+#include <sqlext.h>
+#else
 #include <sqlite3.h>
 #include <unistd.h>
+#endif
 
 #include <atomic>
 #include <filesystem>
+#include <optional>
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -19,13 +28,21 @@ inline constexpr const char* kManagerSchema =
     "manager_list_name VARCHAR(255), player_ip VARCHAR(255), player_port INTEGER, "
     "player_file_play VARCHAR(255))";
 
+inline int ProcessId() {
+#ifdef _WIN32
+    return ::_getpid();
+#else
+    return ::getpid();
+#endif
+}
+
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempFolder {
 public:
     TempFolder() {
         static std::atomic<int> counter{0};
         m_path = std::filesystem::temp_directory_path() /
-                 ("orvanta-db-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+                 ("orvanta-db-" + std::to_string(ProcessId()) + "-" + std::to_string(counter++));
         std::filesystem::remove_all(m_path);
         std::filesystem::create_directories(m_path);
     }
@@ -43,6 +60,142 @@ public:
 private:
     std::filesystem::path m_path;
 };
+
+#ifdef _WIN32
+// Windows has no SQLite library here: the test files are made and read through the driver
+// manager (odbc32.dll) with the SQLite ODBC driver, which is the host's under wine.
+
+// The file's name as the driver sees it: under wine the driver is a host program, which knows
+// the host's name of the file, not wine's drive letters.
+inline std::string DriverPath(const std::filesystem::path& file) {
+    using ToHost = char*(CDECL*)(const wchar_t*);
+    const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+    const FARPROC entry = kernel ? ::GetProcAddress(kernel, "wine_get_unix_file_name") : nullptr;
+    if (!entry) {
+        return file.string();
+    }
+    char* host = reinterpret_cast<ToHost>(reinterpret_cast<void (*)()>(entry))(
+        std::filesystem::absolute(file).wstring().c_str());
+    if (!host) {
+        return file.string();
+    }
+    std::string name = host;
+    ::HeapFree(::GetProcessHeap(), 0, host);
+    return name;
+}
+
+// A host file's name as this program opens it: under wine, the name in wine's drives.
+inline std::filesystem::path WindowsPath(const std::string& hostName) {
+    using ToWindows = wchar_t*(CDECL*)(const char*);
+    const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+    const FARPROC entry = kernel ? ::GetProcAddress(kernel, "wine_get_dos_file_name") : nullptr;
+    if (!entry) {
+        return hostName;
+    }
+    wchar_t* name =
+        reinterpret_cast<ToWindows>(reinterpret_cast<void (*)()>(entry))(hostName.c_str());
+    if (!name) {
+        return hostName;
+    }
+    std::filesystem::path path(name);
+    ::HeapFree(::GetProcessHeap(), 0, name);
+    return path;
+}
+
+// A connection to a database file through the driver manager, for the test's own statements.
+class OdbcFile {
+public:
+    explicit OdbcFile(const std::filesystem::path& file) {
+        ::SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &m_env);
+        ::SQLSetEnvAttr(m_env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3),
+                        0);
+        ::SQLAllocHandle(SQL_HANDLE_DBC, m_env, &m_dbc);
+        std::string text =
+            "DRIVER={Microsoft Access Driver (*.mdb)};Database=" + DriverPath(file) + ";";
+        SQLCHAR out[1024];
+        SQLSMALLINT length = 0;
+        Check(::SQLDriverConnect(m_dbc, nullptr, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS,
+                                 out, sizeof out, &length, SQL_DRIVER_NOPROMPT),
+              SQL_HANDLE_DBC, m_dbc, "connect to " + file.string());
+        ::SQLAllocHandle(SQL_HANDLE_STMT, m_dbc, &m_stmt);
+    }
+    ~OdbcFile() {
+        ::SQLFreeHandle(SQL_HANDLE_STMT, m_stmt);
+        ::SQLDisconnect(m_dbc);
+        ::SQLFreeHandle(SQL_HANDLE_DBC, m_dbc);
+        ::SQLFreeHandle(SQL_HANDLE_ENV, m_env);
+    }
+    OdbcFile(const OdbcFile&) = delete;
+    OdbcFile& operator=(const OdbcFile&) = delete;
+
+    void Exec(std::string sql) {
+        ::SQLFreeStmt(m_stmt, SQL_CLOSE);
+        Check(::SQLExecDirect(m_stmt, reinterpret_cast<SQLCHAR*>(sql.data()), SQL_NTS),
+              SQL_HANDLE_STMT, m_stmt, sql);
+    }
+    // The first column of the next row, as text ("NULL" for null); nullopt after the last.
+    std::optional<std::string> Next() {
+        if (!SQL_SUCCEEDED(::SQLFetch(m_stmt))) {
+            return std::nullopt;
+        }
+        char value[4096];
+        SQLLEN length = 0;
+        ::SQLGetData(m_stmt, 1, SQL_C_CHAR, value, sizeof value, &length);
+        return length == SQL_NULL_DATA ? std::string("NULL") : std::string(value);
+    }
+
+private:
+    static void Check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle, const std::string& what) {
+        if (SQL_SUCCEEDED(rc)) {
+            return;
+        }
+        SQLCHAR state[6] = {};
+        SQLCHAR message[1024] = {};
+        SQLINTEGER native = 0;
+        SQLSMALLINT length = 0;
+        ::SQLGetDiagRec(type, handle, 1, state, &native, message, sizeof message, &length);
+        throw std::runtime_error(what + ": " + reinterpret_cast<const char*>(message));
+    }
+
+    SQLHENV m_env = SQL_NULL_HENV;
+    SQLHDBC m_dbc = SQL_NULL_HDBC;
+    SQLHSTMT m_stmt = SQL_NULL_HSTMT;
+};
+
+// Runs statements (separated by semicolons) on a database file: to make test files, and to play
+// the other program that changes rows behind the layer's back.
+inline void ExecSql(const std::filesystem::path& file, const std::string& sql) {
+    OdbcFile db(file);
+    std::size_t from = 0;
+    while (from < sql.size()) {
+        std::size_t end = sql.find(';', from);
+        if (end == std::string::npos) {
+            end = sql.size();
+        }
+        const std::string statement = sql.substr(from, end - from);
+        if (statement.find_first_not_of(" \t\r\n") != std::string::npos) {
+            db.Exec(statement);
+        }
+        from = end + 1;
+    }
+}
+
+// One column of every row, as text ("NULL" for null).
+inline std::vector<std::string> ColumnTexts(const std::filesystem::path& file,
+                                            const std::string& sql) {
+    OdbcFile db(file);
+    db.Exec(sql);
+    std::vector<std::string> out;
+    while (const auto text = db.Next()) {
+        out.push_back(*text);
+    }
+    return out;
+}
+#else
+// The file's name as the database driver sees it.
+inline std::string DriverPath(const std::filesystem::path& file) {
+    return file.string();
+}
 
 // Runs statements on a database file through SQLite's own interface: to make test files, and
 // to play the other program that changes rows behind the layer's back.
@@ -80,6 +233,8 @@ inline std::vector<std::string> ColumnTexts(const std::filesystem::path& file,
     sqlite3_close(db);
     return out;
 }
+
+#endif
 
 // Every statement a connection sent, with its values.
 struct TracedStatement {
