@@ -12,77 +12,38 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <map>
-#include <memory>
 #include <string>
-#include <vector>
 
 #include "bench/BenchSupport.h"
-#include "core/DesktopEffects.h"
-#include "core/Notices.h"
-#include "link/TForm1.h"
-#include "registry/GroupCommands.h"
-#include "registry/RegistryStore.h"
+#include "bench/LanGroup.h"
 #include "registry/ui/TFormStatoLettori.h"
 
-namespace {
-
-// Boxes that answer at once and keep what they were asked to show.
-class QuietNotices : public orvanta::Notices {
-public:
-    void ShowError(const std::string& text) override { shown.push_back(text); }
-    void ShowMessage(const std::string& text) override { shown.push_back(text); }
-    void ShowWarning(const std::string& text) override { shown.push_back(text); }
-    bool AskYesNo(const std::string&) override { return true; }
-    std::vector<std::string> shown;
-};
-
-}  // namespace
-
 int main(int argc, char** argv) {
-    std::map<std::string, std::string> args;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        args[argv[i]] = argv[i + 1];
-    }
-    if (!args.count("--registry") || !args.count("--group")) {
-        std::fprintf(stderr, "usage: %s --registry PATH --group NAME\n", argv[0]);
+    std::string registry;
+    std::string group;
+    if (!orvanta::bench::ReadLanArguments(argc, argv, registry, group)) {
         return 2;
     }
     if (!std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY")) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
     QApplication application(argc, argv);
-    const std::string group = args["--group"];
     try {
-        QuietNotices notices;
-        orvanta::DesktopEffects effects;
-        orvanta::registry::RegistryStore store;
-        store.UseRegistryFile(args["--registry"]);
-        const auto newLink = [&] {
-            return std::make_unique<orvanta::link::TForm1>(orvanta::link::LinkEnvironment{
-                notices, effects, [&] { return store.CurrentFilePlay(); }});
-        };
-        orvanta::registry::GroupCommands commands(
-            store, {notices, newLink, [&] { return group; }, [&] { store.FilterGroup(group); }});
-        store.LoadGroups();
-        store.FilterGroup(group);
-        commands.Preparalettori1Click();
-        orvanta::registry::ui::TFormStatoLettori window(commands, notices, nullptr);
+        orvanta::bench::LanGroup lan(registry, group);
+        orvanta::registry::ui::TFormStatoLettori window(lan.commands, lan.notices, nullptr);
         window.Toggle();
         application.processEvents();
-        const std::size_t boxesBefore = notices.shown.size();
+        const std::size_t boxesBefore = lan.notices.shown.size();
         const auto start = orvanta::bench::Clock::now();
         window.CopiaInParallelo->click();
         const double seconds = orvanta::bench::Ms(start) / 1000.0;
-        for (std::size_t i = boxesBefore; i < notices.shown.size(); ++i) {
-            std::fprintf(stderr, "parallel_copy_bench: box: %s\n", notices.shown[i].c_str());
-        }
+        lan.PrintBoxes("parallel_copy_bench", boxesBefore);
         std::size_t failed = 0;
-        for (const auto& entry : commands.LastCommand().entries) {
+        for (const auto& entry : lan.commands.LastCommand().entries) {
             failed += entry.state == orvanta::registry::EntryOutcome::State::Failed ? 1 : 0;
         }
-        std::printf("links=%zu seconds=%.3f failed=%zu peak_rss_kib=%ld\n", commands.LinkCount(),
-                    seconds, failed, orvanta::bench::StatusKib("VmHWM"));
+        std::printf("links=%zu seconds=%.3f failed=%zu peak_rss_kib=%ld\n",
+                    lan.commands.LinkCount(), seconds, failed, orvanta::bench::StatusKib("VmHWM"));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "parallel_copy_bench: %s\n", e.what());
         return 1;

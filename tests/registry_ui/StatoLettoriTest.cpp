@@ -103,6 +103,23 @@ protected:
         ASSERT_TRUE(Stato().isVisible());
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&Stato()));
     }
+    // The servers read slowly enough for an upload to outlast several repaints, even after the
+    // system's buffers have taken the first megabytes at once.
+    static constexpr long kReadLimit = 4 * 1024 * 1024;
+    static constexpr std::size_t kSize = 6 * 1024 * 1024;
+    // The players as one group sharing a clip of kSize bytes, "Stato lettori" open, then
+    // "1 - Inizializza lettori"; returns the clip's path.
+    std::string InitializeOnClip(const std::vector<SimulatedPlayer*>& players) {
+        const std::string clip = WriteMedia("clip.mp4", kSize);
+        for (SimulatedPlayer* player : players) {
+            AddOn(player->Port(), clip);
+        }
+        Open();
+        ChooseGroup("Sala");
+        OpenStato();
+        Window().Preparalettori1->trigger();
+        return clip;
+    }
     static std::size_t Stores(SimulatedPlayer& player) {
         std::size_t count = 0;
         for (const std::string& command : player.Ftp().Commands()) {
@@ -144,21 +161,10 @@ TEST_F(StatoLettoriTest, hiddenAtStartF2TogglesItAndEscapeClosesIt) {
 }
 
 TEST_F(StatoLettoriTest, copyToThreePlayersShowsEachOnesProgressWhileItRunsThenDone) {
-    // The servers read slowly enough for an upload to outlast several repaints, even after the
-    // system's buffers have taken the first megabytes at once.
-    constexpr long kReadLimit = 4 * 1024 * 1024;
-    constexpr std::size_t kSize = 6 * 1024 * 1024;
     SimulatedPlayer first(PlayerHome("first"), true, kReadLimit);
     SimulatedPlayer second(PlayerHome("second"), true, kReadLimit);
     SimulatedPlayer third(PlayerHome("third"), true, kReadLimit);
-    const std::string clip = WriteMedia("clip.mp4", kSize);
-    for (SimulatedPlayer* player : {&first, &second, &third}) {
-        AddOn(player->Port(), clip);
-    }
-    Open();
-    ChooseGroup("Sala");
-    OpenStato();
-    Window().Preparalettori1->trigger();
+    const std::string clip = InitializeOnClip({&first, &second, &third});
     ASSERT_EQ(m_notices.errors, std::vector<std::string>{});
     EXPECT_EQ(ColumnOf(Column::Outcome),
               (std::vector<std::string>{"eseguito", "eseguito", "eseguito"}));
@@ -262,19 +268,10 @@ TEST_F(StatoLettoriTest, refusedCopyShowsItsTextThenContinuaCopiesToTheRestOnly)
 }
 
 TEST_F(StatoLettoriTest, parallelCopySendsToEveryPlayerAtOnceAndShowsEachOutcome) {
-    constexpr long kReadLimit = 4 * 1024 * 1024;
-    constexpr std::size_t kSize = 6 * 1024 * 1024;
     SimulatedPlayer first(PlayerHome("first"), true, kReadLimit);
     SimulatedPlayer second(PlayerHome("second"), true, kReadLimit);
     SimulatedPlayer third(PlayerHome("third"), true, kReadLimit);
-    const std::string clip = WriteMedia("clip.mp4", kSize);
-    for (SimulatedPlayer* player : {&first, &second, &third}) {
-        AddOn(player->Port(), clip);
-    }
-    Open();
-    ChooseGroup("Sala");
-    OpenStato();
-    Window().Preparalettori1->trigger();
+    const std::string clip = InitializeOnClip({&first, &second, &third});
     ASSERT_EQ(m_notices.errors, std::vector<std::string>{});
     // The second player's server cannot store the file: a folder stands in its place.
     std::filesystem::create_directory(second.Home() / "clip.mp4");
