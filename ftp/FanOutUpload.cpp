@@ -17,8 +17,10 @@ public:
         : m_client(client),
           m_begin(std::move(client.OnWorkBegin)),
           m_work(std::move(client.OnWork)),
-          m_end(std::move(client.OnWorkEnd)) {}
+          m_end(std::move(client.OnWorkEnd)),
+          m_stop(client.Stop) {}
     ~CallbackSwap() {
+        m_client.Stop = m_stop;
         m_client.OnWorkBegin = std::move(m_begin);
         m_client.OnWork = std::move(m_work);
         m_client.OnWorkEnd = std::move(m_end);
@@ -31,16 +33,37 @@ private:
     decltype(FtpClient::OnWorkBegin) m_begin;
     decltype(FtpClient::OnWork) m_work;
     decltype(FtpClient::OnWorkEnd) m_end;
+    const net::StopFlag* m_stop;
 };
+
+// Removes what a failed upload left under the temporary name, where the server allows; a
+// cancelled upload's wait for it is its own, short one.
+void RemoveQuietly(FtpClient& client, const std::string& name) noexcept {
+    if (!client.Connected()) {
+        return;
+    }
+    const auto stop = client.Stop;
+    const auto replyTimeout = client.ReplyTimeout;
+    client.Stop = nullptr;
+    client.ReplyTimeout = std::min(replyTimeout, FanOutUpload::kCleanUpReplyTimeout);
+    try {
+        client.Delete(name);
+    } catch (...) {
+        // The part stays under its temporary name; the real name is untouched either way.
+    }
+    client.Stop = stop;
+    client.ReplyTimeout = replyTimeout;
+}
 
 }  // namespace
 
 FanOutUpload::FanOutUpload(const std::string& path, const std::string& name,
-                           const std::vector<FtpClient*>& clients, Login login,
+                           const std::vector<FtpClient*>& clients, Login login, Store store,
                            std::chrono::milliseconds stalledAfter)
     : m_path(path),
       m_name(name),
       m_login(login),
+      m_store(store),
       m_stalledAfter(stalledAfter),
       m_statuses(clients.size()),
       m_movedAt(clients.size(), Clock::now()) {
@@ -104,19 +127,57 @@ void FanOutUpload::Run(std::size_t index, FtpClient& client) {
         client.OnWork = [this, index](FtpClient&, WorkMode, std::int64_t sent) {
             Progressed(index, sent);
         };
+        client.Stop = &m_stop;
         if (m_login == Login::First) {
             SetStage(index, Stage::LoggingIn);
             client.ConnectAndLogin();
         }
         FileSource file(m_path);
-        client.UploadStream(file, m_name);
+        if (m_store == Store::ViaTemporaryName) {
+            StoreViaTemporaryName(client, file);
+        } else {
+            client.UploadStream(file, m_name);
+        }
         done = true;
     } catch (const std::exception& e) {
         error = e.what();
     } catch (...) {
         error = "Unknown error";
     }
+    if (!done && m_stop.load()) {
+        // Whatever the cancel's reset made of the upload, the operator asked for it.
+        std::lock_guard<std::mutex> lock(m_mutex);
+        error = m_cancelReason;
+    }
     SetStage(index, done ? Stage::Done : Stage::Failed, error);
+}
+
+void FanOutUpload::StoreViaTemporaryName(FtpClient& client, UploadSource& file) {
+    const std::string part = TemporaryName(m_name);
+    try {
+        client.UploadStream(file, part);
+        client.Rename(part, m_name);
+    } catch (...) {
+        RemoveQuietly(client, part);
+        throw;
+    }
+}
+
+std::string FanOutUpload::TemporaryName(const std::string& name) {
+    return name + ".orvanta-part";
+}
+
+void FanOutUpload::Cancel(const std::string& reason) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_stop.load()) {
+            return;
+        }
+        m_cancelReason = reason;
+        m_stop.store(true);
+    }
+    // An upload waiting for the others to catch up goes on to meet the flag.
+    m_progressed.notify_all();
 }
 
 std::int64_t FanOutUpload::PaceLocked(Clock::time_point now) const {
@@ -146,7 +207,7 @@ void FanOutUpload::Progressed(std::size_t index, std::int64_t sent) {
     // steps because an upload that stalls leaves the pace without a word.
     for (;;) {
         const std::int64_t pace = PaceLocked(Clock::now());
-        if (pace < 0 || sent <= pace + kInStep) {
+        if (pace < 0 || sent <= pace + kInStep || m_stop.load()) {
             return;
         }
         m_progressed.wait_for(lock, kPaceRecheck);

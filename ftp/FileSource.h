@@ -13,7 +13,7 @@ namespace orvanta::ftp {
 class FileSource : public UploadSource {
 public:
     // Fails with "Cannot open file \"<full path>\". <system text>" when the path is empty, is
-    // missing, is a directory or cannot be read.
+    // missing, is a directory or cannot be read, and before any call when it holds a NUL.
     explicit FileSource(const std::string& path);
     ~FileSource() override;
     FileSource(const FileSource&) = delete;
@@ -32,6 +32,15 @@ private:
 
     int Fd() const { return static_cast<int>(m_file); }
 };
+
+// Fails, as FileSource does, for a path holding a NUL: the system would open the file named by
+// what comes before it, while what comes after could name something else on the way.
+void RefuseNulInPath(const std::string& path);
+
+// Fails as FileSource does for a file that cannot be read, and with "Cannot open file
+// \"<full path>\". Not a regular file" for anything else than a plain file (a pipe, a device, a
+// folder), whose size says nothing of what reading it would give.
+void RequireRegularFile(const std::string& path);
 
 // The path as the system expands it: absolute from the current directory, "." and ".."
 // resolved by name; the current directory for an empty path.

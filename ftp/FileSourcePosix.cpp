@@ -46,6 +46,7 @@ std::string FullPath(const std::string& path) {
 }
 
 FileSource::FileSource(const std::string& path) {
+    RefuseNulInPath(path);
     if (path.empty()) {
         ThrowCannotOpen(path, ENOENT);
     }

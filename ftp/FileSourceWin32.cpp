@@ -59,6 +59,7 @@ std::string FullPath(const std::string& path) {
 }
 
 FileSource::FileSource(const std::string& path) {
+    RefuseNulInPath(path);
     // Others may go on reading and writing the file; deleting or renaming it is not shared.
     const HANDLE file =
         ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

@@ -20,6 +20,8 @@ const char* const kNoDataToRead = "No data to read.";
 // A CR or LF inside an argument would end the command early and let the rest of it be read as
 // a command of its own.
 const char* const kLineBreakInCommand = "Line breaks cannot be sent in an FTP command.";
+// The server would read the command up to the NUL, or take the rest for another name.
+const char* const kNulInCommand = "A NUL character cannot be sent in an FTP command.";
 
 constexpr std::size_t kSendPieceSize = 32768;
 constexpr int kDataWaitStepMs = 1000;
@@ -31,8 +33,14 @@ bool EndsConnection(int code) {
            code == net::kShutdown;
 }
 
-bool HasLineBreak(const std::string& text) {
-    return text.find_first_of("\r\n") != std::string::npos;
+// Refuses what would not reach the server as the one command it is meant to be.
+void CheckCommandText(const std::string& text) {
+    if (text.find_first_of("\r\n") != std::string::npos) {
+        throw Failure(kLineBreakInCommand);
+    }
+    if (text.find('\0') != std::string::npos) {
+        throw Failure(kNulInCommand);
+    }
 }
 
 // Ends the sending side so the peer reads the end of the data, then closes.
@@ -43,15 +51,15 @@ void ShutdownAndClose(net::Socket& socket) noexcept {
 
 // Waits in steps for the server's data connection, until the timeout.
 net::Socket AwaitDataConnection(net::Socket& listener, net::Ipv4 serverAddress,
-                                std::chrono::milliseconds timeout) {
+                                std::chrono::milliseconds timeout, const net::StopFlag* stop) {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + timeout;
     for (;;) {
         const auto left = std::max<std::int64_t>(
             0,
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
-        if (listener.WaitReadable(
-                static_cast<int>(std::min<std::int64_t>(left, kDataWaitStepMs)))) {
+        if (listener.WaitReadable(static_cast<int>(std::min<std::int64_t>(left, kDataWaitStepMs)),
+                                  stop)) {
             net::Ipv4 from = 0;
             net::Socket connection = net::AcceptTcp(listener, &from);
             // Only the FTP server may fetch the file; anyone else who connects first is turned
@@ -94,7 +102,7 @@ void SendSource(FtpClient& client, UploadSource& source, net::Socket& data) {
             for (std::size_t done = 0; done < read;) {
                 const std::size_t accepted =
                     data.Send(buffer.get() + done, read - done,
-                              static_cast<int>(client.DataSendStallTimeout.count()));
+                              static_cast<int>(client.DataSendStallTimeout.count()), client.Stop);
                 done += accepted;
                 sent += static_cast<std::int64_t>(accepted);
                 if (client.OnWork) {
@@ -133,6 +141,8 @@ struct FtpClient::State {
     // How long a reply may keep the client waiting without a byte (the client's setting, taken
     // at the start of each operation).
     std::chrono::milliseconds replyTimeout{60000};
+    // The client's stop flag, taken at the start of each operation.
+    const net::StopFlag* stop = nullptr;
 
     void Close() noexcept {
         ShutdownAndClose(control);
@@ -147,9 +157,7 @@ struct FtpClient::State {
     }
 
     void SendCommand(const std::string& line) {
-        if (HasLineBreak(line)) {
-            throw Failure(kLineBreakInCommand);
-        }
+        CheckCommandText(line);
         if (connection == Connection::ClosedByServer) {
             throw Failure(kClosedGracefully);
         }
@@ -185,8 +193,18 @@ struct FtpClient::State {
                 const auto untilDeadline = deadline - Clock::now();
                 const bool deadlineFirst = untilDeadline <= replyTimeout;
                 const auto wait = deadlineFirst ? untilDeadline : Clock::duration(replyTimeout);
-                if (!control.WaitReadable(static_cast<int>(std::max<std::int64_t>(
-                        0, std::chrono::ceil<std::chrono::milliseconds>(wait).count())))) {
+                bool readable = false;
+                try {
+                    readable = control.WaitReadable(
+                        static_cast<int>(std::max<std::int64_t>(
+                            0, std::chrono::ceil<std::chrono::milliseconds>(wait).count())),
+                        stop);
+                } catch (const net::Stopped&) {
+                    // The reply may still come, and would answer the next command.
+                    Close();
+                    throw;
+                }
+                if (!readable) {
                     if (deadlineFirst) {
                         throw DeadlinePassed{};
                     }
@@ -240,6 +258,16 @@ struct FtpClient::State {
         finalReplyPending = false;
         if (lastReply.code < 200 || lastReply.code > 299) {
             throw ReplyError(lastReply);
+        }
+    }
+
+    // Takes the client's settings for the exchange about to begin, and passes over a final
+    // reply an earlier upload left unread.
+    void BeginExchange(const FtpClient& client) {
+        replyTimeout = client.ReplyTimeout;
+        stop = client.Stop;
+        if (finalReplyPending) {
+            CatchUp();
         }
     }
 
@@ -301,8 +329,9 @@ void FtpClient::ConnectAndLogin() {
     State& s = *m_state;
     s.Close();
     s.replyTimeout = ReplyTimeout;
+    s.stop = Stop;
     try {
-        s.control = net::ConnectTcp(Host, Port, ConnectTimeout);
+        s.control = net::ConnectTcp(Host, Port, ConnectTimeout, Stop);
         s.connection = State::Connection::Open;
         s.localAddress = s.control.LocalAddress();
         s.peerAddress = s.control.PeerAddress();
@@ -327,13 +356,8 @@ void FtpClient::UploadStream(UploadSource& source, const std::string& name) {
     if (s.connection == State::Connection::Absent) {
         throw Failure(kNotConnected);
     }
-    if (HasLineBreak(name)) {
-        throw Failure(kLineBreakInCommand);
-    }
-    s.replyTimeout = ReplyTimeout;
-    if (s.finalReplyPending) {
-        s.CatchUp();
-    }
+    CheckCommandText(name);
+    s.BeginExchange(*this);
 
     net::Socket data;
     {
@@ -356,7 +380,7 @@ void FtpClient::UploadStream(UploadSource& source, const std::string& name) {
         s.SendCommand("STOR " + name);
         s.Expect({125, 150});
         s.finalReplyPending = true;
-        data = AwaitDataConnection(listener, s.peerAddress, DataConnectionTimeout);
+        data = AwaitDataConnection(listener, s.peerAddress, DataConnectionTimeout, Stop);
     }  // the listener is closed here, whatever happened: no second data connection is taken
 
     try {
@@ -380,6 +404,31 @@ void FtpClient::UploadStream(UploadSource& source, const std::string& name) {
             throw ReplyError(finalReply);
         }
     }
+}
+
+void FtpClient::Rename(const std::string& from, const std::string& to) {
+    State& s = *m_state;
+    if (s.connection == State::Connection::Absent) {
+        throw Failure(kNotConnected);
+    }
+    CheckCommandText(from);
+    CheckCommandText(to);
+    s.BeginExchange(*this);
+    s.SendCommand("RNFR " + from);
+    s.Expect({350});
+    s.SendCommand("RNTO " + to);
+    s.Expect({250, 200});
+}
+
+void FtpClient::Delete(const std::string& name) {
+    State& s = *m_state;
+    if (s.connection == State::Connection::Absent) {
+        throw Failure(kNotConnected);
+    }
+    CheckCommandText(name);
+    s.BeginExchange(*this);
+    s.SendCommand("DELE " + name);
+    s.Expect({250, 200});
 }
 
 }  // namespace orvanta::ftp

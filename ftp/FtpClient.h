@@ -53,12 +53,23 @@ public:
     // fails with the 426 or 450 text.
     std::chrono::milliseconds AbortedTransferReplyTimeout{10000};
 
+    // While it points at a flag that turns true, the client's waits end within a fraction of a
+    // second with net::Stopped: a connect under way fails, a reply still awaited drops the
+    // control connection (it would be read as the answer to a later command), and an upload's
+    // data connection ends with a reset, so the server does not take the part for the whole.
+    // Set by whoever owns the client for the time it runs; nothing else on the wire changes.
+    const net::StopFlag* Stop = nullptr;
+
     std::function<void(FtpClient&, WorkMode, std::int64_t workCountMax)> OnWorkBegin;
     std::function<void(FtpClient&, WorkMode, std::int64_t workCount)> OnWork;
     std::function<void(FtpClient&, WorkMode)> OnWorkEnd;
 
     void ConnectAndLogin();
     void UploadStream(UploadSource& source, const std::string& name);
+    // RNFR from, then RNTO to: the server's file `from` takes the name `to`.
+    void Rename(const std::string& from, const std::string& to);
+    // DELE name.
+    void Delete(const std::string& name);
 
     // Whether the client holds a control connection (it may since have been dropped by the
     // server; the client learns that at its next exchange). True from a successful

@@ -8,6 +8,9 @@ namespace orvanta::link {
 namespace {
 const char* const kNotConnected = "Not Connected";
 const char* const kClosedGracefully = "Connection Closed Gracefully.";
+// A CR or LF would end the line early and let the rest reach the player as a command of its
+// own; a NUL would end it for a player reading C strings.
+const char* const kLineBreakInLine = "Line breaks and NUL characters cannot be sent in a line.";
 
 // Errors after which the connection is known to be gone.
 bool EndsConnection(int code) {
@@ -28,7 +31,7 @@ void ControlChannel::OpenChannel() {
     m_state = State::NeverOpened;
     m_reached = false;
     try {
-        m_socket = net::ConnectTcp(Host, Port, ConnectTimeout);
+        m_socket = net::ConnectTcp(Host, Port, ConnectTimeout, Stop);
         m_state = State::Open;
         m_reached = true;
         if (OnConnected) {
@@ -41,6 +44,9 @@ void ControlChannel::OpenChannel() {
 }
 
 void ControlChannel::SendLine(const std::string& text) {
+    if (text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
+        throw Failure(kLineBreakInLine);
+    }
     if (m_state == State::NeverOpened) {
         throw Failure(kNotConnected);
     }

@@ -32,6 +32,8 @@ public:
     // longer reads fills every buffer) before failing with the socket error 10060. The line
     // may be cut part-way, so the channel is then broken.
     std::chrono::milliseconds SendTimeout{10000};
+    // While it points at a flag that turns true, an opening under way ends with net::Stopped.
+    const net::StopFlag* Stop = nullptr;
 
     // Raised inside OpenChannel once connected; a failure in it fails the opening.
     std::function<void(ControlChannel&)> OnConnected;
@@ -47,6 +49,7 @@ public:
     // never open.
     bool Reached() const { return m_reached; }
 
+    // Refuses, before anything is sent, a text holding CR, LF or NUL.
     void SendLine(const std::string& text);
     // The next complete line without its end; empty when none arrives within waitMs per portion
     // of data. A buffered line is returned without touching the socket. While nothing of a

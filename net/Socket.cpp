@@ -1,6 +1,8 @@
 #include "net/Socket.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 
 #include "core/Text.h"
 #include "net/SocketError.h"
@@ -39,6 +41,33 @@ bool WaitFor(SocketHandle handle, os::Wait what, int milliseconds) {
             auto left =
                 std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
             wait = left.count() > 0 ? static_cast<int>(left.count()) : 0;
+        }
+    }
+}
+
+// The same, in steps short enough to see the stop flag turn true soon after it does.
+bool WaitFor(SocketHandle handle, os::Wait what, int milliseconds, const StopFlag* stop) {
+    if (stop == nullptr) {
+        return WaitFor(handle, what, milliseconds);
+    }
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+    const int step = static_cast<int>(kStopCheck.count());
+    for (;;) {
+        if (stop->load()) {
+            throw Stopped();
+        }
+        int wait = step;
+        if (milliseconds >= 0) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            wait = static_cast<int>(std::clamp<std::int64_t>(left.count(), 0, step));
+        }
+        if (WaitFor(handle, what, wait)) {
+            return true;
+        }
+        if (milliseconds >= 0 && Clock::now() >= deadline) {
+            return false;
         }
     }
 }
@@ -123,8 +152,8 @@ Ipv4 Socket::PeerAddress() const {
     return address;
 }
 
-bool Socket::WaitReadable(int milliseconds) const {
-    return WaitFor(m_handle, os::Wait::Readable, milliseconds);
+bool Socket::WaitReadable(int milliseconds, const StopFlag* stop) const {
+    return WaitFor(m_handle, os::Wait::Readable, milliseconds, stop);
 }
 
 std::size_t Socket::Receive(char* data, std::size_t size) {
@@ -169,9 +198,9 @@ void Socket::SendAll(const char* data, std::size_t size, int stallMs) {
     }
 }
 
-std::size_t Socket::Send(const char* data, std::size_t size, int stallMs) {
+std::size_t Socket::Send(const char* data, std::size_t size, int stallMs, const StopFlag* stop) {
     for (;;) {
-        if (!WaitFor(m_handle, os::Wait::Writable, stallMs)) {
+        if (!WaitFor(m_handle, os::Wait::Writable, stallMs, stop)) {
             throw SocketError(kTimedOut);
         }
         // Writable (or in error, which the send reports): take what fits without blocking.
@@ -186,7 +215,8 @@ std::size_t Socket::Send(const char* data, std::size_t size, int stallMs) {
     }
 }
 
-Socket ConnectTcp(const std::string& host, int port, std::chrono::milliseconds timeout) {
+Socket ConnectTcp(const std::string& host, int port, std::chrono::milliseconds timeout,
+                  const StopFlag* stop) {
     Socket socket = NewTcpSocket();
     if (os::Bind(socket.Handle(), 0, 0) != 0) {
         ThrowLastSocketError();
@@ -206,7 +236,8 @@ Socket ConnectTcp(const std::string& host, int port, std::chrono::milliseconds t
         if (error != kInterrupted && error != kInProgress && error != kWouldBlock) {
             throw SocketError(error);
         }
-        if (!WaitFor(socket.Handle(), os::Wait::Writable, static_cast<int>(timeout.count()))) {
+        if (!WaitFor(socket.Handle(), os::Wait::Writable, static_cast<int>(timeout.count()),
+                     stop)) {
             throw SocketError(kTimedOut);
         }
         if (const int pending = os::PendingError(socket.Handle()); pending != 0) {

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+#include "core/Failure.h"
 
 namespace orvanta::net {
 
@@ -20,6 +23,17 @@ inline constexpr SocketHandle kNoSocket = -1;
 #endif
 
 std::string FormatIpv4(Ipv4 address);
+
+// Set from another thread (or a signal handler) to end the waits that were given it early: a
+// wait looks at it at least every kStopCheck and raises Stopped once it is true. Waits given
+// none block as long as their own limit says.
+using StopFlag = std::atomic<bool>;
+inline constexpr std::chrono::milliseconds kStopCheck{50};
+
+class Stopped : public Failure {
+public:
+    Stopped() : Failure("Operation stopped.") {}
+};
 
 // "localhost" in any letter case is 127.0.0.1 without a lookup; a dotted IPv4 address is used
 // unchanged; anything else goes to the system's lookup, whose first IPv4 address is taken.
@@ -60,7 +74,7 @@ public:
 
     // True when data (or the peer's close) can be read within the wait; a negative wait means
     // no limit.
-    bool WaitReadable(int milliseconds) const;
+    bool WaitReadable(int milliseconds, const StopFlag* stop = nullptr) const;
     // One receive of at most size bytes; 0 means the peer closed the connection.
     std::size_t Receive(char* data, std::size_t size);
     // One send; returns how many bytes the system took.
@@ -71,7 +85,8 @@ public:
     // stallMs: the peer has stopped reading and every buffer on the way is full.
     void SendAll(const char* data, std::size_t size, int stallMs);
     // One send that waits at most stallMs for room, then fails with SocketError 10060.
-    std::size_t Send(const char* data, std::size_t size, int stallMs);
+    std::size_t Send(const char* data, std::size_t size, int stallMs,
+                     const StopFlag* stop = nullptr);
 
 private:
     SocketHandle m_handle = kNoSocket;
@@ -84,7 +99,8 @@ inline constexpr std::chrono::milliseconds kConnectTimeout{21000};
 // peer answers, at most the timeout, then fails with SocketError 10060; a refused or
 // unreachable peer fails as soon as the system knows.
 Socket ConnectTcp(const std::string& host, int port,
-                  std::chrono::milliseconds timeout = kConnectTimeout);
+                  std::chrono::milliseconds timeout = kConnectTimeout,
+                  const StopFlag* stop = nullptr);
 
 // A listening socket on address:port (port 0: the system picks one). A fixed port can be
 // listened on again right after the previous listener closed.

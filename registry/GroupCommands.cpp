@@ -5,6 +5,7 @@
 #include "core/Dispatch.h"
 #include "core/Failure.h"
 #include "ftp/FanOutUpload.h"
+#include "ftp/FileSource.h"
 #include "ftp/NamePart.h"
 
 namespace orvanta::registry {
@@ -128,7 +129,7 @@ void GroupCommands::Preparalettori1Click() {
             link::TForm1& link = *m_links[i];
             Attach(link, i);
             link.edServer.Text = players.FieldByName("player_ip").AsString();
-            link.sePort.SetValue(static_cast<int>(players.FieldByName("player_port").AsInteger()));
+            link.sePort.SetValue(PlayerPort(players.FieldByName("player_port").AsInteger()));
             link.BtnConnectClick();
             link.IdFTP.Host = link.edServer.Text;
             link.IdFTP.Port = link.sePort.Value() + 1;
@@ -212,6 +213,8 @@ void GroupCommands::Continua() {
 void GroupCommands::CopiaInParallelo() {
     const std::string path = m_store.CurrentFilePlay();
     const std::string name = ftp::NamePart(path);
+    // A pipe or a device would be stored as an empty file on every player.
+    ftp::RequireRegularFile(path);
     m_record = CommandRecord{};
     m_record.command = GroupCommand::ParallelCopy;
     m_record.file = path;
@@ -232,7 +235,8 @@ void GroupCommands::CopiaInParallelo() {
     if (!clients.empty()) {
         // The window's thread waits here, as for the copy one link after another: nothing else
         // may use the links' clients while the uploads own them.
-        ftp::FanOutUpload upload(path, name, clients, ftp::FanOutUpload::Login::Already);
+        ftp::FanOutUpload upload(path, name, clients, ftp::FanOutUpload::Login::Already,
+                                 ftp::FanOutUpload::Store::ViaTemporaryName);
         std::vector<ftp::FanOutUpload::Status> shown(clients.size());
         for (bool finished = false; !finished;) {
             finished = upload.WaitForChange(kParallelProgressInterval);

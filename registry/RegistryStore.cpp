@@ -1,12 +1,21 @@
 #include "registry/RegistryStore.h"
 
 #include "core/ExecutableFolder.h"
+#include "core/Failure.h"
 #include "core/Text.h"
 #include "db/Field.h"
 #include "db/SqlText.h"
 #include "registry/Schema.h"
 
 namespace orvanta::registry {
+
+int PlayerPort(std::int64_t stored) {
+    if (stored < 1 || stored > 65535) {
+        throw Failure("Porta del lettore non valida: " + std::to_string(stored) +
+                      " (ammesse da 1 a 65535).");
+    }
+    return static_cast<int>(stored);
+}
 
 std::string Quoted(const std::string& name) {
     return db::QuotedLiteral(name);

@@ -24,6 +24,10 @@ struct PlayerEntry {
 // A group name as a quoted literal: single quotes around it, each quote inside doubled.
 std::string Quoted(const std::string& name);
 
+// A registry row's control port, refused with a failure that names it when it is no TCP port:
+// cut down to an int it would reach another port, maybe another player's.
+int PlayerPort(std::int64_t stored);
+
 // The player registry: the connection to data.mdb beside the executable, its queries, the one
 // sort direction, and the row operations on the player query. Every statement the system
 // sends to the database is written here.

@@ -170,7 +170,7 @@ TEST_F(FanOutUploadTest, uploadsKeepInStepWithTheSlowestOneStillMoving) {
     AddServer();
     // A generous stall window, so a busy machine never lets the fast ones off the pace.
     FanOutUpload upload(m_file, kName, Clients(), FanOutUpload::Login::First,
-                        std::chrono::seconds(60));
+                        FanOutUpload::Store::UnderItsName, std::chrono::seconds(60));
     std::int64_t furthestAhead = 0;
     bool slowSeenSending = false;
     while (!upload.WaitForChange(std::chrono::milliseconds(5))) {
@@ -203,7 +203,7 @@ TEST_F(FanOutUploadTest, aServerThatStopsReadingNoLongerHoldsTheOthersBack) {
     const std::size_t second = AddServer();
     m_clients[stopped]->DataSendStallTimeout = std::chrono::seconds(5);
     FanOutUpload upload(m_file, kName, Clients(), FanOutUpload::Login::First,
-                        std::chrono::milliseconds(300));
+                        FanOutUpload::Store::UnderItsName, std::chrono::milliseconds(300));
     upload.Wait();
     const auto statuses = upload.Statuses();
     for (std::size_t done : {first, second}) {
