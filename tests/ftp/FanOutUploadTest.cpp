@@ -257,5 +257,93 @@ TEST_F(FanOutUploadTest, loggedInClientsUploadOverTheirConnectionAndGetTheirCall
     EXPECT_EQ(ownProgress, 4);
 }
 
+// Stored via a temporary name, the real name holds either the earlier complete file or the new
+// complete one, never a part: after a complete upload, a cancel, and a refused rename.
+class TemporaryNameTest : public FanOutUploadTest {
+protected:
+    const std::string m_earlier = "the earlier complete file";
+    const std::string m_part = FanOutUpload::TemporaryName(kName);
+
+    std::size_t AddServerHoldingTheEarlierFile(long readLimit = 0) {
+        const std::size_t server = AddServer(readLimit);
+        std::ofstream(m_homes[server] / kName, std::ios::binary) << m_earlier;
+        return server;
+    }
+    bool PartLeft(std::size_t server) const { return fs::exists(m_homes[server] / m_part); }
+    std::vector<std::string> StoreCommands(std::size_t server) const {
+        std::vector<std::string> seen;
+        for (const std::string& command : m_servers[server]->Commands()) {
+            if (command.rfind("STOR ", 0) == 0 || command.rfind("RN", 0) == 0 ||
+                command.rfind("DELE ", 0) == 0) {
+                seen.push_back(command);
+            }
+        }
+        return seen;
+    }
+};
+
+TEST_F(TemporaryNameTest, theRealNameIsReplacedOnlyByTheRenameOfTheCompleteFile) {
+    AddServerHoldingTheEarlierFile();
+    AddServerHoldingTheEarlierFile();
+    FanOutUpload upload(m_file, kName, Clients(), FanOutUpload::Login::First,
+                        FanOutUpload::Store::ViaTemporaryName);
+    upload.Wait();
+    const auto statuses = upload.Statuses();
+    for (std::size_t i = 0; i < statuses.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(statuses[i].stage, Stage::Done) << statuses[i].error;
+        EXPECT_TRUE(Stored(i) == m_bytes);
+        EXPECT_FALSE(PartLeft(i));
+        EXPECT_EQ(StoreCommands(i), (std::vector<std::string>{"STOR " + m_part, "RNFR " + m_part,
+                                                              std::string("RNTO ") + kName}));
+    }
+}
+
+TEST_F(TemporaryNameTest, aCancelledCopyLeavesTheEarlierFileAndRemovesItsPart) {
+    // Slow enough that the copy is surely under way, and far from done, when it is cancelled.
+    UseSourceOf(8 * 1024 * 1024);
+    AddServerHoldingTheEarlierFile(200 * 1024);
+    AddServerHoldingTheEarlierFile(200 * 1024);
+    FanOutUpload upload(m_file, kName, Clients(), FanOutUpload::Login::First,
+                        FanOutUpload::Store::ViaTemporaryName);
+    ASSERT_TRUE(orvanta::test::WaitUntil(
+        [&] {
+            const auto statuses = upload.Statuses();
+            return std::all_of(statuses.begin(), statuses.end(),
+                               [](const auto& status) { return status.sent > 0; });
+        },
+        std::chrono::seconds(10)));
+    upload.Cancel("Copia annullata.");
+    upload.Wait();
+    const auto statuses = upload.Statuses();
+    for (std::size_t i = 0; i < statuses.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(statuses[i].stage, Stage::Failed);
+        EXPECT_EQ(statuses[i].error, "Copia annullata.");
+        EXPECT_LT(statuses[i].sent, statuses[i].total);
+        EXPECT_EQ(Stored(i), m_earlier);
+        EXPECT_FALSE(PartLeft(i));
+        EXPECT_EQ(StoreCommands(i), (std::vector<std::string>{"STOR " + m_part, "DELE " + m_part}));
+    }
+}
+
+TEST_F(TemporaryNameTest, aRefusedRenameFailsWithTheServersTextAndRemovesThePart) {
+    const std::size_t refusing = AddServer();
+    const std::size_t good = AddServerHoldingTheEarlierFile();
+    // A folder under the real name: the server cannot rename the file onto it.
+    fs::create_directory(m_homes[refusing] / kName);
+    FanOutUpload upload(m_file, kName, Clients(), FanOutUpload::Login::First,
+                        FanOutUpload::Store::ViaTemporaryName);
+    upload.Wait();
+    const auto statuses = upload.Statuses();
+    EXPECT_EQ(statuses[good].stage, Stage::Done);
+    EXPECT_TRUE(Stored(good) == m_bytes);
+    EXPECT_EQ(statuses[refusing].stage, Stage::Failed);
+    EXPECT_EQ(statuses[refusing].error, "Is a directory.\r\n");
+    EXPECT_TRUE(fs::is_directory(m_homes[refusing] / kName));
+    EXPECT_FALSE(PartLeft(refusing));
+    EXPECT_EQ(StoreCommands(refusing).back(), "DELE " + m_part);
+}
+
 }  // namespace
 }  // namespace orvanta::ftp

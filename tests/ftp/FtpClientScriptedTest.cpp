@@ -791,7 +791,7 @@ TEST(FtpUploadTest, sendFailingPartWayReachesTheCallerAtOnce) {
     EXPECT_GE(received.size(), 100000u);
 }
 
-TEST(FtpUploadTest, nameWithALineBreakIsRefusedBeforeAnythingIsSent) {
+TEST(FtpUploadTest, nameWithALineBreakOrNulIsRefusedBeforeAnythingIsSent) {
     std::string afterLogin = "unset";
     ScriptedFtpServer server([&](ScriptedSession& s) {
         s.Login();
@@ -805,10 +805,110 @@ TEST(FtpUploadTest, nameWithALineBreakIsRefusedBeforeAnythingIsSent) {
             StringSource source("data");
             EXPECT_EQ(FailureOf([&] { client.UploadStream(source, name); }),
                       "Line breaks cannot be sent in an FTP command.");
+            EXPECT_EQ(FailureOf([&] { client.Rename("a.mp4", name); }),
+                      "Line breaks cannot be sent in an FTP command.");
+            EXPECT_EQ(FailureOf([&] { client.Delete(name); }),
+                      "Line breaks cannot be sent in an FTP command.");
         }
+        // A NUL would end the name early for the server, or leave it another name after it.
+        const std::string withNul("clip.mp4\0DELE", 13);
+        StringSource source("data");
+        EXPECT_EQ(FailureOf([&] { client.UploadStream(source, withNul); }),
+                  "A NUL character cannot be sent in an FTP command.");
+        EXPECT_EQ(FailureOf([&] { client.Delete(withNul); }),
+                  "A NUL character cannot be sent in an FTP command.");
     }
     EXPECT_EQ(server.Finish(), "");
     EXPECT_EQ(afterLogin, "");
+}
+
+TEST(FtpRenameTest, renameAndDeleteAfterAnUploadOnTheSameConversation) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> replies;  // to RNFR and RNTO, or to DELE
+        std::string failure;               // as FailureOf tells it
+    };
+    const std::vector<Case> renames = {
+        {"accepted", {"350 Ready for destination name.", "250 Renaming ok."}, "succeeded"},
+        {"source refused", {"550 No such file or directory."}, "No such file or directory.\r\n"},
+        {"target refused", {"350 Ready.", "553 Not allowed."}, "Not allowed.\r\n"},
+    };
+    for (const Case& c : renames) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> after;
+        ScriptedFtpServer server([&](ScriptedSession& s) {
+            s.Login();
+            ServeUpload(s, "clip.mp4.part");
+            s.Expect("RNFR clip.mp4.part");
+            s.Reply(c.replies[0]);
+            if (c.replies.size() > 1) {
+                s.Expect("RNTO clip.mp4");
+                s.Reply(c.replies[1]);
+            }
+            s.Expect("DELE clip.mp4.part");
+            s.Reply("250 Deleted.");
+            s.ReadUntilClosed();
+        });
+        FtpClient client;
+        Configure(client, server);
+        client.ConnectAndLogin();
+        StringSource source("data");
+        client.UploadStream(source, "clip.mp4.part");
+        EXPECT_EQ(FailureOf([&] { client.Rename("clip.mp4.part", "clip.mp4"); }), c.failure);
+        EXPECT_EQ(FailureOf([&] { client.Delete("clip.mp4.part"); }), "succeeded");
+        client.Disconnect();
+        EXPECT_EQ(server.Finish(), "");
+    }
+}
+
+TEST(FtpStopTest, stopDuringTheSendResetsTheDataConnection) {
+    // More than every buffer on the way holds: the server reads a little, then stops reading.
+    const std::int64_t size = std::int64_t{64} << 20;
+    bool reset = false;
+    std::string received;
+    net::StopFlag stop{false};
+    ScriptedFtpServer server([&](ScriptedSession& s) {
+        s.Login();
+        const std::string port = s.Read();
+        s.Reply("200 PORT ok");
+        s.Expect("STOR big.bin");
+        s.Reply("150 Opening data connection.");
+        Fd data = ScriptedSession::ConnectData(port);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        stop = true;
+        received = ScriptedSession::ReceiveAll(data, &reset);
+        s.Reply("426 Transfer aborted.");
+        s.ReadUntilClosed();
+    });
+    FtpClient client;
+    Configure(client, server);
+    client.Stop = &stop;
+    client.ConnectAndLogin();
+    test::ZeroSource source(size);
+    EXPECT_EQ(FailureOf([&] { client.UploadStream(source, "big.bin"); }), "Operation stopped.");
+    client.Disconnect();
+    EXPECT_EQ(server.Finish(), "");
+    EXPECT_TRUE(reset) << "the server read a normal end after " << received.size() << " bytes";
+    EXPECT_LT(received.size(), static_cast<std::size_t>(size));
+}
+
+TEST(FtpStopTest, stopWhileAReplyIsAwaitedDropsTheControlConnection) {
+    net::StopFlag stop{false};
+    ScriptedFtpServer server([&](ScriptedSession& s) {
+        s.Login();
+        s.Expect("DELE clip.mp4");
+        stop = true;
+        // The reply comes only after the client has given up on it.
+        s.ReadUntilClosed();
+    });
+    FtpClient client;
+    Configure(client, server);
+    client.ConnectAndLogin();
+    client.Stop = &stop;
+    EXPECT_EQ(FailureOf([&] { client.Delete("clip.mp4"); }), "Operation stopped.");
+    // A late reply would otherwise answer the next command.
+    EXPECT_FALSE(client.Connected());
+    EXPECT_EQ(server.Finish(), "");
 }
 
 }  // namespace
