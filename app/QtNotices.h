@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Descriptors.h"
+#include "core/Descriptors.h"
 #include "core/Notices.h"
 
 namespace orvanta::app {

@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "app/Descriptors.h"
 #include "app/ProgramIdentity.h"
 #include "app/QtNotices.h"
 #include "app/WindowSet.h"
 #include "core/CommandLine.h"
+#include "core/Descriptors.h"
 
 // The link's desktop effects: Windows has the system calls themselves, elsewhere Qt offers
 // what the platform allows.
@@ -41,8 +41,8 @@ int main(int argc, char** argv) {
     }
 
     // Before anything opens a file: the toolkit's own descriptors count too.
-    orvanta::app::RaiseOpenFileLimit();
-    orvanta::app::DescriptorReserve reserve;
+    orvanta::RaiseOpenFileLimit();
+    orvanta::DescriptorReserve reserve;
 
     QApplication application(argc, argv);
     orvanta::app::ApplyProgramIdentity(application);

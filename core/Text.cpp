@@ -44,4 +44,69 @@ std::string Replace(std::string text, std::string_view what, std::string_view wi
     return text;
 }
 
+namespace {
+
+// The length of the valid UTF-8 sequence at the start of text, 0 when there is none.
+std::size_t Utf8SequenceLength(std::string_view text) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    std::size_t length = 0;
+    unsigned int low = 0x80;
+    unsigned int high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;   // no overlong forms
+        high = lead == 0xED ? 0x9F : 0xBF;  // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (text.size() < length || byte(1) < low || byte(1) > high) {
+        return 0;
+    }
+    for (std::size_t i = 2; i < length; ++i) {
+        if (byte(i) < 0x80 || byte(i) > 0xBF) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+}  // namespace
+
+std::string TerminalSafe(std::string_view text) {
+    static const char* const kHex = "0123456789ABCDEF";
+    std::string shown;
+    shown.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '\\') {
+            shown += "\\\\";
+            ++i;
+        } else if (c < 0x20 || c == 0x7F) {
+            shown += {'\\', 'x', kHex[c >> 4], kHex[c & 0xF]};
+            ++i;
+        } else if (c < 0x80) {
+            shown += static_cast<char>(c);
+            ++i;
+        } else if (const std::size_t length = Utf8SequenceLength(text.substr(i)); length == 0) {
+            shown += {'\\', 'x', kHex[c >> 4], kHex[c & 0xF]};
+            ++i;
+        } else if (c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
+            const auto code = static_cast<unsigned char>(text[i + 1]);
+            shown += {'\\', 'u', '0', '0', kHex[code >> 4], kHex[code & 0xF]};
+            i += 2;
+        } else {
+            shown.append(text.substr(i, length));
+            i += length;
+        }
+    }
+    return shown;
+}
+
 }  // namespace orvanta

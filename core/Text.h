@@ -6,7 +6,9 @@
 namespace orvanta {
 
 // Text is bytes in the local 8-bit encoding; "trimmed" removes bytes of code 32 or below.
-inline bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
+inline bool IsBlank(char c) {
+    return static_cast<unsigned char>(c) <= 32;
+}
 
 std::string Trimmed(std::string_view text);
 std::string TrimmedLeft(std::string_view text);
@@ -17,5 +19,11 @@ bool EqualsIgnoreCaseAscii(std::string_view a, std::string_view b);
 
 // printf-style "%s"/"%d" filling without a format-string hazard.
 std::string Replace(std::string text, std::string_view what, std::string_view with);
+
+// The text with what a terminal would act on instead of showing shown as escapes: control
+// bytes (below 32, 127) as \xNN, C1 controls written in UTF-8 (U+0080 to U+009F) as \u0080, and
+// bytes that are not valid UTF-8 as \xNN. A backslash is doubled, so an escape in the text
+// cannot pass for one of these. Everything else stays as it is.
+std::string TerminalSafe(std::string_view text);
 
 }  // namespace orvanta

@@ -17,7 +17,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/Descriptors.h"
+#include "core/Descriptors.h"
 #include "app/QtNotices.h"
 #include "core/Dispatch.h"
 #include "link/TForm1.h"

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "core/Text.h"
 
 namespace orvanta {
@@ -16,6 +19,35 @@ TEST(TextTest, upperCasingTouchesOnlyAsciiLetters) {
     EXPECT_EQ(UpperAscii("reply \xE8z"), "REPLY \xE8Z");
     EXPECT_TRUE(EqualsIgnoreCaseAscii("220 ", "220 "));
     EXPECT_FALSE(EqualsIgnoreCaseAscii("ab", "abc"));
+}
+
+TEST(TextTest, terminalSafeShowsWhatATerminalWouldActOnAsEscapes) {
+    struct Case {
+        std::string text;
+        std::string shown;
+    };
+    const std::vector<Case> cases = {
+        {"clip one.mp4", "clip one.mp4"},
+        {"caff\xC3\xA8 \xE2\x82\xAC \xF0\x9F\x8E\xAC",
+         "caff\xC3\xA8 \xE2\x82\xAC \xF0\x9F\x8E\xAC"},
+        // A reply that would move the cursor up and rewrite a line of the table.
+        {"550 \x1B[1A\x1B[2Kdone", "550 \\x1B[1A\\x1B[2Kdone"},
+        {std::string("a\0b\r\n\t\x7F", 7), "a\\x00b\\x0D\\x0A\\x09\\x7F"},
+        // The 8-bit control sequence introducer, written in UTF-8 and as a bare byte.
+        {"\xC2\x9B"
+         "2J",
+         "\\u009B2J"},
+        {"\x9B"
+         "2J \xE8",
+         "\\x9B2J \\xE8"},
+        // Overlong and truncated sequences are no characters.
+        {"\xC0\x9B \xE2\x82", "\\xC0\\x9B \\xE2\\x82"},
+        {"C:\\x1B", "C:\\\\x1B"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shown);
+        EXPECT_EQ(TerminalSafe(c.text), c.shown);
+    }
 }
 
 }  // namespace

@@ -1,12 +1,17 @@
 #include "tools/group/GroupTool.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <set>
 #include <system_error>
 #include <thread>
@@ -14,6 +19,7 @@
 #include "core/CommandLine.h"
 #include "core/Dispatch.h"
 #include "core/Failure.h"
+#include "core/Text.h"
 #include "db/Field.h"
 #include "ftp/FanOutUpload.h"
 #include "ftp/FileSource.h"
@@ -21,6 +27,7 @@
 #include "ftp/NamePart.h"
 #include "link/ControlChannel.h"
 #include "link/Protocol.h"
+#include "net/Socket.h"
 #include "registry/RegistryStore.h"
 
 namespace orvanta::tools {
@@ -32,6 +39,7 @@ using Clock = std::chrono::steady_clock;
 const ProgramUsage kProgram{
     "orvanta-group",
     "usage: orvanta-group COMMAND --group NAME [--registry PATH] [--file PATH]\n"
+    "                     [--timeout SECONDS]\n"
     "       orvanta-group --help | --version\n"
     "Runs a group command on every active player of a viewing group at once.\n"
     "  copy        uploads the file to every player's FTP server (control port + 1)\n"
@@ -43,18 +51,27 @@ const ProgramUsage kProgram{
     "  --registry PATH  the registry file (default: data.mdb beside this program)\n"
     "  --file PATH      the file to copy or load (default: the file of the group's first\n"
     "                   active player)\n"
+    "  --timeout SECONDS  ends the whole run after that long; players not done by then fail\n"
+    "A copy stores the file under a temporary name beside it (NAME.orvanta-part) and renames\n"
+    "it to NAME only once the server has confirmed the whole transfer.\n"
     "On a terminal, a live line per player and a table at the end; otherwise one plain line\n"
     "per event.\n"
-    "Exit status: 0 every player succeeded, 1 any player failed (the others are still\n"
-    "served), 2 wrong arguments, a missing registry, an unknown group or a missing file.\n"};
+    "Exit status: 0 every player succeeded; 1 any player failed (the others are still\n"
+    "served), or the registry could not be read; 2 wrong arguments, a missing registry, an\n"
+    "unknown group or a file that cannot be sent; 3 every player succeeded but the output\n"
+    "could not be written; 130 stopped by SIGINT, 143 by SIGTERM (what was under way is\n"
+    "cancelled and the table shows how far each player got).\n"};
 
 constexpr int kAllDone = 0;
 constexpr int kSomeFailed = 1;
 constexpr int kBadInput = kUsageError;
+constexpr int kOutputLost = 3;
+constexpr int kSignalBase = 128;
 
 const std::set<std::string> kCommands = {"copy", "load", "play", "pause", "fullscreen"};
 
-// An error text as the manager's error box shows it, on one line.
+// An error text as the manager's error box shows it, on one line, with nothing a terminal would
+// act on.
 std::string OneLine(const std::string& message) {
     std::string text = ErrorBoxText(message);
     std::string line;
@@ -70,7 +87,7 @@ std::string OneLine(const std::string& message) {
     while (!line.empty() && line.back() == ' ') {
         line.pop_back();
     }
-    return line;
+    return TerminalSafe(line);
 }
 
 std::string Mib(std::int64_t bytes) {
@@ -110,12 +127,76 @@ struct Player {
     }
 };
 
-// Runs the step for every player at once, one thread each, and waits for all of them.
+// Turns a stop asked for by a signal, or the end of the run's time, into the flag every wait of
+// the run looks at, and says why the run stopped.
+class RunLimit {
+public:
+    RunLimit(const std::atomic<int>* signal, std::optional<std::chrono::seconds> timeout)
+        : m_signal(signal), m_timeout(timeout) {
+        if (m_signal || m_timeout) {
+            m_deadline = m_timeout ? Clock::now() + *m_timeout : Clock::time_point::max();
+            m_watch = std::thread([this] { Watch(); });
+        }
+    }
+    ~RunLimit() {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_over = true;
+        }
+        m_wake.notify_all();
+        if (m_watch.joinable()) {
+            m_watch.join();
+        }
+    }
+    RunLimit(const RunLimit&) = delete;
+    RunLimit& operator=(const RunLimit&) = delete;
+
+    const net::StopFlag* Flag() const { return &m_stop; }
+    bool Stopped() const { return m_stop.load(); }
+    // The signal that stopped the run; 0 when none did.
+    int Signal() const { return m_stoppedBy.load(); }
+    std::string Reason() const {
+        if (const int signal = Signal()) {
+            return std::string("Interrupted by ") + (signal == SIGINT ? "SIGINT" : "SIGTERM") + ".";
+        }
+        return "Not done within the --timeout of " + std::to_string(m_timeout->count()) + " s.";
+    }
+
+private:
+    void Watch() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        while (!m_over && !m_stop.load()) {
+            m_wake.wait_for(lock, net::kStopCheck);
+            if (m_signal && m_signal->load() != 0) {
+                m_stoppedBy = m_signal->load();
+                m_stop = true;
+            } else if (Clock::now() >= m_deadline) {
+                m_stop = true;
+            }
+        }
+    }
+
+    const std::atomic<int>* m_signal;
+    const std::optional<std::chrono::seconds> m_timeout;
+    Clock::time_point m_deadline{};
+    net::StopFlag m_stop{false};
+    std::atomic<int> m_stoppedBy{0};
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_over = false;
+    std::thread m_watch;
+};
+
+// Runs the step for every player not yet failed at once, one thread each, and waits for all of
+// them.
 void ForAllAtOnce(std::vector<std::unique_ptr<Player>>& players,
                   const std::function<void(Player&)>& step) {
     std::vector<std::thread> threads;
     threads.reserve(players.size());
     for (auto& player : players) {
+        if (player->failed) {
+            continue;
+        }
         try {
             threads.emplace_back([&step, &player] { step(*player); });
         } catch (const std::system_error&) {
@@ -128,14 +209,17 @@ void ForAllAtOnce(std::vector<std::unique_ptr<Player>>& players,
 }
 
 // Opens the player's control channel; the opening sends the greeting line, as a link does.
-void Connect(Player& player) {
+void Connect(Player& player, const RunLimit& limit) {
     try {
         player.channel.Host = player.address;
         player.channel.Port = player.port;
+        player.channel.Stop = limit.Flag();
         player.channel.OnConnected = [](link::ControlChannel& channel) {
             channel.SendLine(link::kUnsetUserName);
         };
         player.channel.OpenChannel();
+    } catch (const net::Stopped&) {
+        player.Fail(limit.Reason());
     } catch (const std::exception& e) {
         player.Fail(e.what());
     }
@@ -259,7 +343,19 @@ private:
     std::size_t m_drawn = 0;
 };
 
-void Copy(std::vector<std::unique_ptr<Player>>& players, const std::string& path, Report& report) {
+// Every player still to be served fails with the reason, and the report says so.
+void FailTheRest(std::vector<std::unique_ptr<Player>>& players, const std::string& reason,
+                 Report& report) {
+    for (auto& player : players) {
+        if (!player->failed) {
+            player->Fail(reason);
+            report.Event(*player, "failed: " + OneLine(reason));
+        }
+    }
+}
+
+void Copy(std::vector<std::unique_ptr<Player>>& players, const std::string& path, Report& report,
+          const RunLimit& limit) {
     std::vector<ftp::FtpClient*> clients;
     std::vector<std::size_t> uploading;
     for (std::size_t i = 0; i < players.size(); ++i) {
@@ -275,10 +371,16 @@ void Copy(std::vector<std::unique_ptr<Player>>& players, const std::string& path
         clients.push_back(&player.ftp);
         uploading.push_back(i);
     }
-    ftp::FanOutUpload upload(path, ftp::NamePart(path), clients, ftp::FanOutUpload::Login::First);
+    // Under a temporary name until complete: a copy cut short by anything (a signal, the
+    // timeout, a lost link, the program killed) never leaves a part under the real name.
+    ftp::FanOutUpload upload(path, ftp::NamePart(path), clients, ftp::FanOutUpload::Login::First,
+                             ftp::FanOutUpload::Store::ViaTemporaryName);
     std::vector<ftp::FanOutUpload::Status> shown(clients.size());
     for (bool finished = false; !finished;) {
         finished = upload.WaitForChange(std::chrono::milliseconds(250));
+        if (limit.Stopped()) {
+            upload.Cancel(limit.Reason());
+        }
         const auto statuses = upload.Statuses();
         for (std::size_t k = 0; k < statuses.size(); ++k) {
             const auto& now = statuses[k];
@@ -308,7 +410,10 @@ void Copy(std::vector<std::unique_ptr<Player>>& players, const std::string& path
 // Sends the command's line to every connected player back to back, so that the first and the
 // last receive it as close together as the machine allows.
 void SendToAll(std::vector<std::unique_ptr<Player>>& players, const std::string& line,
-               Report& report) {
+               Report& report, const RunLimit& limit) {
+    if (limit.Stopped()) {
+        FailTheRest(players, limit.Reason(), report);
+    }
     std::vector<Player*> reached;
     for (auto& player : players) {
         if (!player->failed) {
@@ -340,12 +445,51 @@ std::string LineFor(const std::string& command, const std::string& file) {
     return link::FullScreenLine();
 }
 
+// Seconds for --timeout: a whole number from 1 on.
+std::optional<std::chrono::seconds> ParseSeconds(const std::string& text) {
+    if (text.empty() || text.size() > 9 ||
+        text.find_first_not_of("0123456789") != std::string::npos) {
+        return std::nullopt;
+    }
+    const long seconds = std::stol(text);
+    if (seconds < 1) {
+        return std::nullopt;
+    }
+    return std::chrono::seconds(seconds);
+}
+
+// Why the file cannot be sent to any player; empty when it can. A copy needs a plain file that
+// can be read; a load needs a name to send, and a local file of that name, where there is one,
+// must be a plain file too (the players load what a copy would have stored).
+std::string FileProblem(const std::string& command, const std::string& file) {
+    try {
+        ftp::RefuseNulInPath(file);
+        if (command == "copy") {
+            ftp::RequireRegularFile(file);
+        } else {
+            std::error_code error;
+            const auto status = std::filesystem::status(file, error);
+            if (ftp::NamePart(file).empty()) {
+                return "Cannot load \"" + file + "\": the path names no file";
+            }
+            if (!error && std::filesystem::exists(status) &&
+                !std::filesystem::is_regular_file(status)) {
+                return "Cannot load \"" + ftp::FullPath(file) + "\": not a regular file";
+            }
+        }
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return {};
+}
+
 }  // namespace
 
 int RunGroupTool(const std::vector<std::string>& args, const GroupToolEnvironment& env) {
     CommandLine request;
-    if (const auto status = ParseCommandLine(
-            kProgram, args, {{"--registry", "--group", "--file"}, {}}, request, env.out, env.err)) {
+    if (const auto status =
+            ParseCommandLine(kProgram, args, {{"--registry", "--group", "--file", "--timeout"}, {}},
+                             request, env.out, env.err)) {
         return *status;
     }
     if (request.positional.empty()) {
@@ -353,16 +497,33 @@ int RunGroupTool(const std::vector<std::string>& args, const GroupToolEnvironmen
     }
     const std::string command = request.positional[0];
     if (!kCommands.count(command)) {
-        return WrongArgument(kProgram, "unknown command '" + command + "'", env.err);
+        return WrongArgument(kProgram, "unknown command '" + TerminalSafe(command) + "'", env.err);
     }
     if (request.positional.size() > 1) {
-        return WrongArgument(kProgram, "unexpected argument '" + request.positional[1] + "'",
-                             env.err);
+        return WrongArgument(
+            kProgram, "unexpected argument '" + TerminalSafe(request.positional[1]) + "'", env.err);
     }
     if (!request.Has("--group")) {
         return WrongArgument(kProgram, "--group is needed", env.err);
     }
+    if (request.Has("--registry") && request.Value("--registry").empty()) {
+        return WrongArgument(kProgram, "--registry needs a path", env.err);
+    }
+    if (request.Has("--file") && request.Value("--file").empty()) {
+        return WrongArgument(kProgram, "--file needs a path", env.err);
+    }
+    std::optional<std::chrono::seconds> timeout;
+    if (request.Has("--timeout")) {
+        timeout = ParseSeconds(request.Value("--timeout"));
+        if (!timeout) {
+            return WrongArgument(kProgram, "--timeout needs a whole number of seconds from 1",
+                                 env.err);
+        }
+    }
     const std::string group = request.Value("--group");
+    const std::string shownGroup = TerminalSafe(group);
+    // From here on a signal or the timeout ends the run as soon as what is under way allows.
+    RunLimit limit(env.stopSignal, timeout);
 
     // The group's active players, read with the manager's own statements.
     registry::RegistryStore store(env.executableFolder);
@@ -370,16 +531,18 @@ int RunGroupTool(const std::vector<std::string>& args, const GroupToolEnvironmen
         store.UseRegistryFile(request.Value("--registry"));
     }
     const std::string location = store.DatabaseLocation();
+    const std::string shownLocation = TerminalSafe(location);
     std::error_code error;
     if (!std::filesystem::is_regular_file(location, error)) {
-        env.err << "orvanta-group: no registry file at " << location << "\n";
+        env.err << "orvanta-group: no registry file at " << shownLocation << "\n";
         return kBadInput;
     }
     std::vector<std::unique_ptr<Player>> players;
     try {
         store.LoadGroups();
         if (!store.FilterGroup(group)) {
-            env.err << "orvanta-group: no group '" << group << "' in " << location << "\n";
+            env.err << "orvanta-group: no group '" << shownGroup << "' in " << shownLocation
+                    << "\n";
             return kBadInput;
         }
         store.SelectActivePlayers(group);
@@ -387,14 +550,21 @@ int RunGroupTool(const std::vector<std::string>& args, const GroupToolEnvironmen
         for (rows.First(); !rows.Eof(); rows.Next()) {
             auto player = std::make_unique<Player>();
             player->address = rows.FieldByName("player_ip").AsString();
-            player->port = static_cast<int>(rows.FieldByName("player_port").AsInteger());
+            const std::int64_t port = rows.FieldByName("player_port").AsInteger();
             player->file = rows.FieldByName("player_file_play").AsString();
-            player->label = player->address + ":" + std::to_string(player->port);
+            player->label = TerminalSafe(player->address) + ":" + std::to_string(port);
+            try {
+                player->port = registry::PlayerPort(port);
+            } catch (const Failure& e) {
+                player->Fail(e.what());
+            }
             players.push_back(std::move(player));
         }
     } catch (const std::exception& e) {
-        env.err << "orvanta-group: " << location << ": " << OneLine(e.what()) << "\n";
-        return kBadInput;
+        // The file is there but could not be read (locked by another station past the wait,
+        // damaged, not a registry): a failure of the run, not of its arguments.
+        env.err << "orvanta-group: " << shownLocation << ": " << OneLine(e.what()) << "\n";
+        return kSomeFailed;
     }
     if (players.empty()) {
         env.err << "orvanta-group: Nessun lettore impostato o attivo.\n";
@@ -404,43 +574,59 @@ int RunGroupTool(const std::vector<std::string>& args, const GroupToolEnvironmen
     // The file: the one given, or the first active player's, as the window's copy after an
     // initialize.
     std::string file;
+    std::string fileProblem;
     if (command == "copy" || command == "load") {
         file = request.Value("--file", players.front()->file);
         if (file.empty()) {
             env.err << "orvanta-group: the group's first active player has no file; give --file\n";
             return kBadInput;
         }
-    }
-    if (command == "copy") {
-        try {
-            ftp::FileSource check(file);
-        } catch (const std::exception& e) {
-            env.err << "orvanta-group: " << OneLine(e.what()) << "\n";
+        fileProblem = FileProblem(command, file);
+        // A registry value holding a NUL names no file a player could be sent: every player
+        // fails with it, as the manager's box says it, and none is contacted.
+        if (!fileProblem.empty() && file.find('\0') == std::string::npos) {
+            env.err << "orvanta-group: " << OneLine(fileProblem) << "\n";
             return kBadInput;
         }
     }
 
     Report report(env);
-    if (env.terminal) {
-        report.Note("connecting to " + std::to_string(players.size()) + " players of group '" +
-                    group + "'");
-    }
-    ForAllAtOnce(players, Connect);
-    for (const auto& player : players) {
-        report.Event(*player, player->failed ? "failed: " + OneLine(player->error) : "connected");
-    }
-    if (command == "copy") {
-        Copy(players, file, report);
+    if (!fileProblem.empty()) {
+        FailTheRest(players, fileProblem, report);
     } else {
-        SendToAll(players, LineFor(command, file), report);
-    }
-    for (auto& player : players) {
-        Disconnect(*player);
+        if (env.terminal) {
+            report.Note("connecting to " + std::to_string(players.size()) + " players of group '" +
+                        shownGroup + "'");
+        }
+        ForAllAtOnce(players, [&limit](Player& player) { Connect(player, limit); });
+        for (const auto& player : players) {
+            report.Event(*player,
+                         player->failed ? "failed: " + OneLine(player->error) : "connected");
+        }
+        if (command == "copy") {
+            if (limit.Stopped()) {
+                FailTheRest(players, limit.Reason(), report);
+            } else {
+                Copy(players, file, report, limit);
+            }
+        } else {
+            SendToAll(players, LineFor(command, file), report, limit);
+        }
+        for (auto& player : players) {
+            Disconnect(*player);
+        }
     }
     report.Summary(players);
+    env.out.flush();
+    if (limit.Signal() != 0) {
+        return kSignalBase + limit.Signal();
+    }
     const bool anyFailed = std::any_of(players.begin(), players.end(),
                                        [](const auto& player) { return player->failed; });
-    return anyFailed ? kSomeFailed : kAllDone;
+    if (anyFailed) {
+        return kSomeFailed;
+    }
+    return env.out ? kAllDone : kOutputLost;
 }
 
 }  // namespace orvanta::tools

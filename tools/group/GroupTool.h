@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <ostream>
 #include <string>
@@ -16,12 +17,19 @@ struct GroupToolEnvironment {
     bool terminal = false;
     // The folder whose data.mdb is the default registry, with its trailing separator.
     std::function<std::string()> executableFolder;
+    // The number of a signal that asks the run to stop (SIGINT, SIGTERM), set by the program's
+    // handlers; 0 while none has. What is under way is then cancelled, the report shows how far
+    // each player got, and the status is 128 + the number.
+    const std::atomic<int>* stopSignal = nullptr;
 };
 
 // The group commands without the window, for scripts and schedules:
 //   copy|load|play|pause|fullscreen --registry PATH --group NAME [--file PATH]
+//   [--timeout SECONDS]
 // Every active player of the group is connected and served at once. Returns the exit status:
-// 0 every player succeeded, 1 any failed (the others still served), 2 bad input.
+// 0 every player succeeded, 1 any failed (the others still served) or the registry could not
+// be read, 2 bad input, 3 all succeeded but the output could not be written, 128 + the signal
+// when stopped by one.
 int RunGroupTool(const std::vector<std::string>& args, const GroupToolEnvironment& environment);
 
 }  // namespace orvanta::tools

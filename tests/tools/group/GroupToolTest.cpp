@@ -2,7 +2,13 @@
 // real FTP servers one port above.
 #include "tools/group/GroupTool.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -15,6 +21,7 @@
 #include "tests/db/TempDatabase.h"
 #include "tests/ftp/TestSources.h"
 #include "tests/registry/GroupCommandsPlayers.h"
+#include "tests/support/Wait.h"
 
 namespace orvanta::tools {
 namespace {
@@ -221,6 +228,25 @@ TEST_F(GroupToolTest, badInputIsRefusedBeforeAnyPlayerIsReached) {
          "orvanta-group: Cannot open file \"/no/such.mp4\". No such file or directory.\n"},
         {{"load", "--registry", registry, "--group", "Senza file"},
          "orvanta-group: the group's first active player has no file; give --file\n"},
+        {{"play", "--registry", "", "--group", "Sala"}, "orvanta-group: --registry needs a path"},
+        {{"load", "--registry", registry, "--group", "Sala", "--file", ""},
+         "orvanta-group: --file needs a path"},
+        {{"copy", "--registry", registry, "--group", "Sala", "--timeout", "0"},
+         "orvanta-group: --timeout needs a whole number of seconds from 1"},
+        {{"copy", "--registry", registry, "--group", "Sala", "--timeout", "2.5"},
+         "orvanta-group: --timeout needs a whole number of seconds from 1"},
+        // Anything but a plain file would be stored as an empty file on every player.
+        {{"copy", "--registry", registry, "--group", "Sala", "--file", "/dev/zero"},
+         "orvanta-group: Cannot open file \"/dev/zero\". Not a regular file.\n"},
+        {{"copy", "--registry", registry, "--group", "Sala", "--file", m_folder.Path().string()},
+         "orvanta-group: Cannot open file \"" + m_folder.Path().string() + "\". Is a directory"},
+        {{"load", "--registry", registry, "--group", "Sala", "--file", "/dev/zero"},
+         "orvanta-group: Cannot load \"/dev/zero\": not a regular file.\n"},
+        {{"load", "--registry", registry, "--group", "Sala", "--file", "/media/"},
+         "orvanta-group: Cannot load \"/media/\": the path names no file.\n"},
+        // What the operator typed comes back with nothing a terminal would act on.
+        {{"play", "--registry", registry, "--group", "Sal\x1B[2J"},
+         "orvanta-group: no group 'Sal\\x1B[2J' in " + registry + "\n"},
     };
     for (const Case& c : cases) {
         const Result result = Run(c.args);
@@ -244,6 +270,240 @@ TEST_F(GroupToolTest, aGroupWithNoActivePlayerReachesNoOneAndFails) {
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, "orvanta-group: Nessun lettore impostato o attivo.\n");
     EXPECT_EQ(player.Line().ConnectionCount(), 0);
+}
+
+TEST_F(GroupToolTest, aRowThatCannotBeServedFailsItsPlayerAloneAndNamesWhy) {
+    SimulatedPlayer& player = Player(false);
+    // Cut down to 32 bits, this port would be the player's own: it would be served twice.
+    const std::int64_t wrapped = (std::int64_t{1} << 32) + player.Port();
+    AddRow(0, m_media);
+    test::ExecSql(m_registry,
+                  "INSERT INTO manager (attivo, manager_list_name, player_ip, player_port, "
+                  "player_file_play) VALUES (1, 'Sala', '127.0.0.1\x1B[1A\x1B[2K', " +
+                      std::to_string(wrapped) + ", 'x')");
+    const Result result = Run(Args("play"));
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.out.find(Label(player.Port()) + " done\n"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("127.0.0.1:0 failed: Porta del lettore non valida: 0 (ammesse da 1 "
+                              "a 65535).\n"),
+              std::string::npos)
+        << result.out;
+    EXPECT_NE(result.out.find("127.0.0.1\\x1B[1A\\x1B[2K:" + std::to_string(wrapped) +
+                              " failed: Porta del lettore non valida: " + std::to_string(wrapped)),
+              std::string::npos)
+        << result.out;
+    EXPECT_EQ(result.out.find('\x1B'), std::string::npos) << "no raw escape reaches the terminal";
+    ASSERT_TRUE(player.Line().WaitForConnections(1));
+    EXPECT_TRUE(player.Line().WaitForClientClosed(0));
+    EXPECT_EQ(player.Line().ConnectionCount(), 1);
+}
+
+TEST_F(GroupToolTest, aFileValueHoldingNulFailsEveryPlayerBeforeAnyIsContacted) {
+    SimulatedPlayer& player = Player();
+    // The player's file as the registry holds it: a name, a NUL, and another name after it.
+    test::ExecSql(m_registry, "UPDATE manager SET player_file_play = '" + m_media.string() +
+                                  "' || char(0) || 'DELE'");
+    for (const char* command : {"copy", "load"}) {
+        SCOPED_TRACE(command);
+        const Result result = Run(Args(command));
+        EXPECT_EQ(result.status, 1) << result.err;
+        EXPECT_NE(result.out.find(" failed: Cannot open file \"" + m_media.string() +
+                                  "\\\\0DELE\". The name holds a NUL character.\n"),
+                  std::string::npos)
+            << result.out;
+    }
+    EXPECT_EQ(player.Line().ConnectionCount(), 0);
+    EXPECT_EQ(player.Ftp().Commands(), std::vector<std::string>{});
+}
+
+TEST_F(GroupToolTest, aRegistryThatCannotBeReadFailsTheRunRatherThanItsArguments) {
+    // SQLite's header, then nothing a database could be read from.
+    std::ofstream(m_registry, std::ios::binary | std::ios::trunc)
+        << std::string("SQLite format 3\0", 16) << std::string(4096, '\x7F');
+    const Result result = Run(Args("play"));
+    EXPECT_EQ(result.status, 1) << result.err;
+    EXPECT_EQ(result.err.rfind("orvanta-group: " + m_registry.string() + ": ", 0), 0u)
+        << result.err;
+}
+
+TEST_F(GroupToolTest, timeoutEndsTheWholeCopyAndOnlyTheSlowPlayerFails) {
+    // The file at the slow player's pace would take minutes.
+    m_bytes = ftp::test::Pattern(4 * 1024 * 1024);
+    std::ofstream(m_media, std::ios::binary | std::ios::trunc) << m_bytes;
+    SimulatedPlayer& fast = Player();
+    m_players.push_back(std::make_unique<SimulatedPlayer>(m_folder.Path() / "slow", true, 20000));
+    SimulatedPlayer& slow = *m_players.back();
+    AddRow(slow.Port(), m_media);
+    std::ofstream(slow.Home() / "clip one.bin", std::ios::binary) << "earlier";
+
+    std::vector<std::string> args = Args("copy");
+    args.insert(args.end(), {"--timeout", "3"});
+    const Result result = Run(args);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_TRUE(fast.Stored("clip one.bin") == m_bytes);
+    EXPECT_NE(
+        result.out.find(Label(slow.Port()) + " failed: Not done within the --timeout of 3 s.\n"),
+        std::string::npos)
+        << result.out;
+    EXPECT_EQ(slow.Stored("clip one.bin"), "earlier");
+    EXPECT_FALSE(fs::exists(slow.Home() / "clip one.bin.orvanta-part"));
+    EXPECT_NE(result.out.find("1 of 2 players done, 1 failed\n"), std::string::npos);
+}
+
+// The tool as a program, as cron or systemd run it: its standard output a pipe, ended by
+// signals, its reader gone early.
+class GroupToolProgramTest : public GroupToolTest {
+protected:
+    ~GroupToolProgramTest() override {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+        if (m_out >= 0) {
+            ::close(m_out);
+        }
+    }
+
+    // Starts the tool with its standard output on a pipe this test reads; with a soft limit of
+    // open files, as a login session may set it.
+    void Start(const std::vector<std::string>& args, rlim_t openFiles = 0) {
+        int out[2];
+        ASSERT_EQ(::pipe2(out, O_CLOEXEC), 0);
+        std::vector<std::string> all = {ORVANTA_GROUP_TOOL};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& arg : all) {
+            argv.push_back(arg.data());
+        }
+        argv.push_back(nullptr);
+        m_pid = ::fork();
+        ASSERT_GE(m_pid, 0);
+        if (m_pid == 0) {
+            rlimit limit{};
+            if (openFiles > 0 && ::getrlimit(RLIMIT_NOFILE, &limit) == 0) {
+                limit.rlim_cur = openFiles;
+                ::setrlimit(RLIMIT_NOFILE, &limit);
+            }
+            ::dup2(out[1], STDOUT_FILENO);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        ::close(out[1]);
+        m_out = out[0];
+    }
+    // Reads the next line of the tool's output; empty at its end or after 20 s.
+    std::string ReadLine() {
+        std::string line;
+        char c = 0;
+        while (line.empty() || line.back() != '\n') {
+            pollfd p{m_out, POLLIN, 0};
+            if (::poll(&p, 1, 20000) <= 0 || ::read(m_out, &c, 1) != 1) {
+                break;
+            }
+            line += c;
+        }
+        return line;
+    }
+    std::string ReadToEnd() {
+        std::string all;
+        for (std::string line = ReadLine(); !line.empty(); line = ReadLine()) {
+            all += line;
+        }
+        return all;
+    }
+    // The exit status, or -signal when a signal ended the program; waits at most 20 s.
+    int Status() {
+        for (int i = 0; i < 2000; ++i) {
+            int status = 0;
+            if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
+                m_pid = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+            }
+            ::usleep(10000);
+        }
+        return -1000;
+    }
+    // A player whose FTP server reads slowly enough for the copy to be caught under way, with
+    // a complete file from an earlier copy.
+    SimulatedPlayer& SlowPlayerWithEarlierFile(long readLimit) {
+        m_players.push_back(std::make_unique<SimulatedPlayer>(
+            m_folder.Path() / ("slow" + std::to_string(m_players.size())), true, readLimit));
+        AddRow(m_players.back()->Port(), m_media);
+        std::ofstream(m_players.back()->Home() / "clip one.bin", std::ios::binary) << "earlier";
+        return *m_players.back();
+    }
+    void UseMediaOf(std::size_t bytes) {
+        m_bytes = ftp::test::Pattern(bytes);
+        std::ofstream(m_media, std::ios::binary | std::ios::trunc) << m_bytes;
+    }
+
+    pid_t m_pid = -1;
+    int m_out = -1;
+};
+
+TEST_F(GroupToolProgramTest, aSignalCancelsTheCopyLeavesTheEarlierFileAndEndsWithItsStatus) {
+    struct Case {
+        int signal;
+        int status;
+        std::string reason;
+    };
+    const Case cases[] = {{SIGTERM, 143, "Interrupted by SIGTERM."},
+                          {SIGINT, 130, "Interrupted by SIGINT."}};
+    UseMediaOf(4 * 1024 * 1024);
+    SimulatedPlayer& slow = SlowPlayerWithEarlierFile(50000);
+    const fs::path part = slow.Home() / "clip one.bin.orvanta-part";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason);
+        Start(Args("copy"));
+        ASSERT_TRUE(test::WaitUntil([&] {
+            std::error_code error;
+            return fs::file_size(part, error) > 0 && !error;
+        }));
+        ::kill(m_pid, c.signal);
+        const std::string out = ReadToEnd();
+        EXPECT_EQ(Status(), c.status) << out;
+        EXPECT_NE(out.find(Label(slow.Port()) + " failed: " + c.reason + "\n"), std::string::npos)
+            << out;
+        EXPECT_NE(out.find("0 of 1 players done, 1 failed\n"), std::string::npos) << out;
+        EXPECT_EQ(slow.Stored("clip one.bin"), "earlier");
+        EXPECT_FALSE(fs::exists(part));
+        ::close(m_out);
+        m_out = -1;
+    }
+}
+
+TEST_F(GroupToolProgramTest, aReaderThatGoesAwayNeitherKillsTheCopyNorPassesForSuccess) {
+    // Long enough that the tool still writes after its reader has gone.
+    UseMediaOf(4 * 1024 * 1024);
+    SimulatedPlayer& slow = SlowPlayerWithEarlierFile(2 * 1024 * 1024);
+    SimulatedPlayer& fast = Player();
+    Start(Args("copy"));
+    EXPECT_NE(ReadLine(), "");
+    ::close(m_out);  // as `| head -n 1` does
+    m_out = -1;
+    EXPECT_EQ(Status(), 3);
+    EXPECT_TRUE(slow.Stored("clip one.bin") == m_bytes);
+    EXPECT_TRUE(fast.Stored("clip one.bin") == m_bytes);
+}
+
+TEST_F(GroupToolProgramTest, aGroupLargerThanTheSoftLimitOfOpenFilesIsServedWhole) {
+    rlimit limit{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
+    if (limit.rlim_max != RLIM_INFINITY && limit.rlim_max < 256) {
+        GTEST_SKIP() << "the hard limit of open files leaves no room above the soft one";
+    }
+    // Every row one more connection to the same player.
+    SimulatedPlayer& player = Player(false);
+    constexpr int kRows = 100;
+    for (int i = 1; i < kRows; ++i) {
+        AddRow(player.Port(), m_media);
+    }
+    Start(Args("play"), 64);
+    const std::string out = ReadToEnd();
+    EXPECT_EQ(Status(), 0) << out;
+    EXPECT_NE(out.find(std::to_string(kRows) + " of " + std::to_string(kRows) + " players done\n"),
+              std::string::npos)
+        << out;
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-#include "app/Descriptors.h"
+#include "core/Descriptors.h"
 
-namespace orvanta::app {
+namespace orvanta {
 
 // Sockets and files have no shared per-process limit to raise or to keep a reserve of.
 void RaiseOpenFileLimit() {}
@@ -10,4 +10,4 @@ DescriptorReserve::~DescriptorReserve() = default;
 void DescriptorReserve::Release() {}
 void DescriptorReserve::Take() {}
 
-}  // namespace orvanta::app
+}  // namespace orvanta

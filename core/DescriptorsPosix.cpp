@@ -2,9 +2,9 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include "app/Descriptors.h"
+#include "core/Descriptors.h"
 
-namespace orvanta::app {
+namespace orvanta {
 
 void RaiseOpenFileLimit() {
     rlimit limit{};
@@ -41,4 +41,4 @@ void DescriptorReserve::Take() {
     }
 }
 
-}  // namespace orvanta::app
+}  // namespace orvanta

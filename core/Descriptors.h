@@ -2,7 +2,7 @@
 
 #include <vector>
 
-namespace orvanta::app {
+namespace orvanta {
 
 // Lets the program hold as many open files as the system allows it: the soft limit goes up to
 // the hard one, so the connections of a large group fit. Best effort; does nothing where there
@@ -30,4 +30,4 @@ private:
     std::vector<int> m_held;
 };
 
-}  // namespace orvanta::app
+}  // namespace orvanta
