@@ -190,6 +190,19 @@ TEST_F(ControlChannelTest, sendWritesEachLineWithCrLfAtOnce) {
     EXPECT_EQ(m_peer.Received(), expected);
 }
 
+TEST_F(ControlChannelTest, aLineHoldingALineBreakOrNulIsRefusedAndNothingIsSent) {
+    Open();
+    for (const std::string& text : {std::string("@RENDERFILE:a\r\n@PLAY"), std::string("a\n@STOP"),
+                                    std::string("a\r@STOP"), std::string("a\0@PLAY", 7)}) {
+        EXPECT_EQ(FailureOf([&] { m_channel.SendLine(text); }),
+                  "Line breaks and NUL characters cannot be sent in a line.");
+    }
+    // The channel is still good for the next line, which arrives alone.
+    m_channel.SendLine("@PLAY:x");
+    ASSERT_TRUE(m_peer.WaitForBytes(9));
+    EXPECT_EQ(m_peer.Received(), "@PLAY:x\r\n");
+}
+
 TEST_F(ControlChannelTest, failingConnectedHandlerFailsTheOpening) {
     m_channel.OnConnected = [](ControlChannel&) { throw Failure("greeting failed"); };
     m_channel.Host = "127.0.0.1";

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 
 #include <filesystem>
+#include <fstream>
 #include <iterator>
 
 #include "link/TForm1.h"
@@ -181,6 +182,59 @@ TEST_F(GroupCommandsTest, entryThatAStoppedInitializeDidNotReachKeepsItsLiveLink
     ExpectLines(c, 0, kGreeting + kFullScreen + kPause);
     EXPECT_FALSE(c.Line().ClientClosed(0));
     EXPECT_EQ(c.Line().ConnectionCount(), 1);
+}
+
+TEST_F(GroupCommandsTest, aHostileFileValueIsRefusedBeforeAnythingReachesThePlayers) {
+    struct Case {
+        std::string what;
+        std::string value;  // SQL for the row's file
+        void (GroupCommands::*command)();
+        std::string failure;
+    };
+    const std::string lineBreaks = "Line breaks and NUL characters cannot be sent in a line.";
+    const std::string media = (m_folder.Path() / "clip2.mp4").string();
+    std::ofstream(media) << "good bytes";
+    const Case cases[] = {
+        {"load with extra lines", "'clip2.mp4' || char(10) || '@PLAY' || char(10)",
+         &GroupCommands::Caricaifiles1Click, lineBreaks},
+        {"load with CR", "'clip2.mp4' || char(13) || '@STOP'", &GroupCommands::Caricaifiles1Click,
+         lineBreaks},
+        {"load with NUL", "'clip2.mp4' || char(0) || '@PLAY'", &GroupCommands::Caricaifiles1Click,
+         lineBreaks},
+        // The file up to the NUL is a real one: its bytes would be stored under "DELE".
+        {"copy with NUL", "'" + media + "' || char(0) || 'DELE'", &GroupCommands::Inviaifiles1Click,
+         "Cannot open file \"" + media + "\\0DELE\". The name holds a NUL character"},
+    };
+    SimulatedPlayer& player = Player();
+    AddPlayer(player.Port());
+    m_store.LoadGroups();
+    ASSERT_EQ(Run(&GroupCommands::Preparalettori1Click), "");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::ExecSql(m_file, "UPDATE manager SET player_file_play = " + c.value);
+        m_store.FilterGroup("Sala");
+        EXPECT_EQ(Run(c.command), c.failure);
+    }
+    // Nothing after the initialize's own lines, and no upload began.
+    ASSERT_TRUE(player.Line().WaitForBytes((kGreeting + kFullScreen).size()));
+    EXPECT_EQ(player.Line().Received(), kGreeting + kFullScreen);
+    for (const std::string& command : player.Ftp().Commands()) {
+        EXPECT_EQ(command.rfind("PORT", 0), std::string::npos) << command;
+        EXPECT_EQ(command.rfind("STOR", 0), std::string::npos) << command;
+    }
+}
+
+TEST_F(GroupCommandsTest, aPortOutsideTheTcpRangeStopsTheInitializeAtItsRow) {
+    SimulatedPlayer& player = Player();
+    // Cut down to 32 bits, this port is the player's own.
+    const std::int64_t wrapped = (std::int64_t{1} << 32) + player.Port();
+    AddPlayer(static_cast<int>(player.Port()));
+    test::ExecSql(m_file, "UPDATE manager SET player_port = " + std::to_string(wrapped));
+    m_store.LoadGroups();
+    EXPECT_EQ(
+        Run(&GroupCommands::Preparalettori1Click),
+        "Porta del lettore non valida: " + std::to_string(wrapped) + " (ammesse da 1 a 65535).");
+    EXPECT_EQ(player.Line().ConnectionCount(), 0);
 }
 
 }  // namespace
