@@ -306,7 +306,10 @@ public:
         return keys;
     }
 
-    void Begin() override { Run("BEGIN"); }
+    bool Begin() override {
+        Run("BEGIN");
+        return true;
+    }
     void Commit() override { Run("COMMIT"); }
     void Rollback() override {
         // Some failures (a full disk, a lock lost) end the transaction on their own.
