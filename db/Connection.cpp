@@ -103,9 +103,9 @@ std::vector<std::string> Connection::KeyColumns(const std::string& table) {
     return DriverCall([&] { return m_driverConnection->KeyColumns(table); });
 }
 
-void Connection::Begin() {
+bool Connection::Begin() {
     Connect();
-    DriverCall([&] { m_driverConnection->Begin(); });
+    return DriverCall([&] { return m_driverConnection->Begin(); });
 }
 
 void Connection::Commit() {

@@ -58,8 +58,9 @@ public:
     std::unique_ptr<Cursor> Execute(const std::string& sql, const std::vector<BoundValue>& values);
     std::vector<std::string> KeyColumns(const std::string& table);
     // The driver's transaction calls (see DriverConnection), worded like statements; they are
-    // not statements and the trace does not see them.
-    void Begin();
+    // not statements and the trace does not see them. Begin answers whether a transaction is
+    // open (false from a driver without transactions).
+    bool Begin();
     void Commit();
     void Rollback();
     std::size_t Fetch(Cursor& cursor, std::vector<Row>& rows, std::size_t maxRows);

@@ -57,8 +57,11 @@ public:
     // on its own. Transactions do not nest. A cursor still open on a result keeps working
     // across them. Rollback is called while another failure is on its way out, and after a
     // failed statement; it must leave the connection usable (and out of the transaction)
-    // whatever happened inside. All three raise DriverError when the driver refuses.
-    virtual void Begin() = 0;
+    // whatever happened inside. Begin answers whether a transaction is open: a driver that
+    // cannot do transactions answers false and opens none, so its statements go on committing
+    // each on its own as they run, and the caller neither commits nor rolls back for that
+    // Begin. Otherwise all three raise DriverError when the driver refuses.
+    virtual bool Begin() = 0;
     virtual void Commit() = 0;
     virtual void Rollback() = 0;
     // The table's key columns from the catalogue: the primary key, else the best row

@@ -48,8 +48,10 @@ ReturnCode CodeOf(SQLRETURN rc) {
     }
 }
 
-// The message text of the first diagnostic record; empty when there is none.
-std::string FirstDiagnostic(const OdbcApi& api, SQLSMALLINT type, SQLHANDLE handle) {
+// The message text of the first diagnostic record; empty when there is none. Its SQLSTATE
+// goes to sqlState when asked for.
+std::string FirstDiagnostic(const OdbcApi& api, SQLSMALLINT type, SQLHANDLE handle,
+                            std::string* sqlState = nullptr) {
     if (!api.SQLGetDiagRec || handle == SQL_NULL_HANDLE) {
         return {};
     }
@@ -66,6 +68,10 @@ std::string FirstDiagnostic(const OdbcApi& api, SQLSMALLINT type, SQLHANDLE hand
     }
     if (!SQL_SUCCEEDED(rc)) {
         return {};
+    }
+    if (sqlState) {
+        const auto* code = reinterpret_cast<const char*>(state);
+        sqlState->assign(code, strnlen(code, sizeof state));
     }
     const auto* text = reinterpret_cast<const char*>(message.data());
     return std::string(text, strnlen(text, message.size()));
@@ -431,6 +437,13 @@ public:
               ORVANTA_ODBC(api, SQLGetFunctions)(m_link->dbc, SQL_API_SQLPRIMARYKEYS, &supported),
               SQL_HANDLE_DBC, m_link->dbc);
         m_hasPrimaryKeys = supported == SQL_TRUE;
+        // A driver that says it has no transactions is never asked for one; one that cannot
+        // tell is tried, and its answer to Begin settles it.
+        SQLUSMALLINT capable = SQL_TC_ALL;
+        if (SQL_SUCCEEDED(ORVANTA_ODBC(api, SQLGetInfo)(m_link->dbc, SQL_TXN_CAPABLE, &capable,
+                                                        sizeof capable, nullptr))) {
+            m_hasTransactions = capable != SQL_TC_NONE;
+        }
     }
 
     std::unique_ptr<Cursor> Execute(const std::string& sql,
@@ -504,7 +517,25 @@ public:
         return names;
     }
 
-    void Begin() override { SetAutoCommit(false); }
+    bool Begin() override {
+        if (!m_hasTransactions) {
+            return false;
+        }
+        const OdbcApi& api = m_link->Api();
+        const SQLRETURN rc = SetAutoCommitMode(SQL_AUTOCOMMIT_OFF);
+        if (SQL_SUCCEEDED(rc)) {
+            return true;
+        }
+        std::string state;
+        std::string diagnostic = FirstDiagnostic(api, SQL_HANDLE_DBC, m_link->dbc, &state);
+        // "Optional feature not implemented": the driver runs in auto-commit only, so this
+        // connection does not ask again.
+        if (state == "HYC00") {
+            m_hasTransactions = false;
+            return false;
+        }
+        throw DriverError(CodeOf(rc), std::move(diagnostic));
+    }
 
     void Commit() override {
         EndTransaction(SQL_COMMIT);
@@ -534,13 +565,14 @@ public:
     std::string FileName() const override { return m_fileName; }
 
 private:
-    void SetAutoCommit(bool on) {
+    SQLRETURN SetAutoCommitMode(SQLULEN mode) {
         const OdbcApi& api = m_link->Api();
-        const SQLULEN mode = on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF;
-        Check(api,
-              ORVANTA_ODBC(api, SQLSetConnectAttr)(m_link->dbc, SQL_ATTR_AUTOCOMMIT,
-                                                   reinterpret_cast<SQLPOINTER>(mode),
-                                                   SQL_IS_UINTEGER),
+        return ORVANTA_ODBC(api, SQLSetConnectAttr)(
+            m_link->dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(mode), SQL_IS_UINTEGER);
+    }
+
+    void SetAutoCommit(bool on) {
+        Check(m_link->Api(), SetAutoCommitMode(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF),
               SQL_HANDLE_DBC, m_link->dbc);
     }
 
@@ -553,6 +585,7 @@ private:
     std::shared_ptr<OdbcLink> m_link;
     std::string m_fileName;
     bool m_hasPrimaryKeys = false;
+    bool m_hasTransactions = true;
 };
 
 }  // namespace

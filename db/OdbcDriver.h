@@ -22,8 +22,9 @@ struct OdbcSettings {
 // and kept loaded. Narrow (ANSI) calls throughout: text passes as bytes, unchanged. Connects
 // without prompting; statements run as written, values bound to the "?" markers by position,
 // each committed on its own outside a transaction (auto-commit off and SQLEndTran within
-// one); keys come from SQLPrimaryKeys when the driver has it, else from SQLSpecialColumns'
-// best row identifier.
+// one). A driver that answers SQL_TC_NONE to SQL_TXN_CAPABLE, or refuses auto-commit off with
+// HYC00, gets no transactions: Begin answers false. Keys come from SQLPrimaryKeys when the
+// driver has it, else from SQLSpecialColumns' best row identifier.
 class OdbcDriver : public Driver {
 public:
     explicit OdbcDriver(OdbcSettings settings = {});

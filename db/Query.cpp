@@ -363,15 +363,20 @@ void Query::Post() {
 void Query::RunChange(const std::string& sql, const std::vector<BoundValue>& values,
                       UpdateKind kind, const std::function<void()>& beforeCommit) {
     // A statement that reaches more rows (or none) than the one meant must change nothing, so
-    // it runs in a transaction of its own that a wrong count rolls back.
-    const auto rollBackQuietly = [this] {
+    // it runs in a transaction of its own that a wrong count rolls back. A driver without
+    // transactions commits it as it runs, as the program always did: the count is still
+    // checked, but the error then tells of a change already made.
+    const bool inTransaction = m_conn->Begin();
+    const auto rollBackQuietly = [&] {
+        if (!inTransaction) {
+            return;
+        }
         try {
             m_conn->Rollback();
         } catch (const std::exception&) {
             // The failure already on its way is the one worth showing.
         }
     };
-    m_conn->Begin();
     std::int64_t affected = -1;
     try {
         std::unique_ptr<Cursor> cursor = m_conn->Execute(sql, values);
@@ -381,14 +386,18 @@ void Query::RunChange(const std::string& sql, const std::vector<BoundValue>& val
         throw;
     }
     if (affected >= 0 && affected != 1) {
-        m_conn->Rollback();
+        if (inTransaction) {
+            m_conn->Rollback();
+        }
         throw Failure(RowsAffectedText(kind, affected));
     }
     try {
         if (beforeCommit) {
             beforeCommit();
         }
-        m_conn->Commit();
+        if (inTransaction) {
+            m_conn->Commit();
+        }
     } catch (...) {
         rollBackQuietly();
         throw;
@@ -405,7 +414,8 @@ void Query::WriteRow() {
     }
     const UpdateStatements statements(m_updateTable, m_columns, m_keyColumns);
     // The read-back runs inside the statement's transaction: when it fails, the row is not
-    // stored either, so saving it again cannot store it twice.
+    // stored either, so saving it again cannot store it twice (a driver without transactions
+    // has stored it already).
     const std::optional<ReadBack> readBack = statements.ReadBackAfter(insertion, m_rows[m_current]);
     std::vector<Row> rows;
     const auto readBackRow = [&] {

@@ -15,8 +15,10 @@ namespace orvanta::db {
 
 namespace {
 
-// Another program holding the file briefly (the registry tool, say) is waited for this long.
-constexpr int kBusyTimeoutMs = 1000;
+// How long a statement waits for another station's (or the registry tool's) lock on the file
+// before it fails with "database is locked": long enough for another save to finish, short
+// enough that a lock left behind is reported while the operator still waits.
+constexpr int kLockWaitMs = 5000;
 
 [[noreturn]] void Fail(std::string diagnostic) {
     throw DriverError(ReturnCode::Error, std::move(diagnostic));
@@ -306,7 +308,10 @@ public:
         return keys;
     }
 
-    void Begin() override { Run("BEGIN"); }
+    bool Begin() override {
+        Run("BEGIN");
+        return true;
+    }
     void Commit() override { Run("COMMIT"); }
     void Rollback() override {
         // Some failures (a full disk, a lock lost) end the transaction on their own.
@@ -397,7 +402,7 @@ std::unique_ptr<DriverConnection> SqliteDriver::Connect(const std::string& conne
         sqlite3_close_v2(db);
         Fail(message + " '" + path + "'");
     }
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    sqlite3_busy_timeout(db, kLockWaitMs);
     // Opening is lazy; reading the catalogue proves the file is a database.
     char* error = nullptr;
     if (sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, &error) !=

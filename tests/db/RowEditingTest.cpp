@@ -1,4 +1,10 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <chrono>
+#include <future>
+#include <stdexcept>
+#include <thread>
 
 #include "tests/db/DbFixture.h"
 
@@ -205,6 +211,43 @@ TEST_F(RowEditingTest, rowChangedOrDeletedElsewhereFailsWithError400) {
               "record has been changed/deleted by another user.");
     EXPECT_EQ(m_qfiles.FetchedRowCount(), 2u);
     EXPECT_EQ(m_qfiles.FieldByName("id").AsInteger(), 1);
+}
+
+TEST_F(RowEditingTest, saveWaitsOutAnotherStationsBriefLockOnTheRegistry) {
+    AddPlayers("Sala", 2);
+    OpenGroup("Sala");
+
+    // Another station saving: it holds the registry's write lock for a second and a half.
+    std::promise<int> locked;
+    int committed = SQLITE_OK;
+    std::jthread station([&] {
+        sqlite3* db = nullptr;
+        int rc = sqlite3_open_v2(m_file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+        sqlite3_busy_timeout(db, 5000);
+        if (rc == SQLITE_OK) {
+            rc = sqlite3_exec(db,
+                              "BEGIN IMMEDIATE; UPDATE manager SET player_port = 7101 WHERE id = 1",
+                              nullptr, nullptr, nullptr);
+        }
+        locked.set_value(rc);
+        if (rc == SQLITE_OK) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+            committed = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+        }
+        sqlite3_close(db);
+    });
+    ASSERT_EQ(locked.get_future().get(), SQLITE_OK);
+    // The lock is really held: a write that does not wait is refused.
+    EXPECT_THROW(test::ExecSql(m_file, "UPDATE manager SET attivo = 1"), std::runtime_error);
+
+    m_qfiles.Next();
+    m_qfiles.Edit();
+    m_qfiles.FieldByName("player_ip").SetAsString("10.9.9.9");
+    EXPECT_EQ(FailureText([&] { m_qfiles.Post(); }), "");
+    station.join();
+    EXPECT_EQ(committed, SQLITE_OK);
+    EXPECT_EQ(Stored("player_port"), (std::vector<std::string>{"7101", "7002"}));
+    EXPECT_EQ(Stored("player_ip"), (std::vector<std::string>{"10.0.0.1", "10.9.9.9"}));
 }
 
 TEST_F(RowEditingTest, refusedStatementKeepsTheRowPending) {
