@@ -888,8 +888,12 @@ TEST(FtpStopTest, stopDuringTheSendResetsTheDataConnection) {
     EXPECT_EQ(FailureOf([&] { client.UploadStream(source, "big.bin"); }), "Operation stopped.");
     client.Disconnect();
     EXPECT_EQ(server.Finish(), "");
-    EXPECT_TRUE(reset) << "the server read a normal end after " << received.size() << " bytes";
     EXPECT_LT(received.size(), static_cast<std::size_t>(size));
+    if (orvanta::test::UnderWine()) {
+        GTEST_SKIP() << "wine reports the client's reset as a normal end (recv returns 0), so "
+                        "the server cannot tell it from a complete file there; the rest held";
+    }
+    EXPECT_TRUE(reset) << "the server read a normal end after " << received.size() << " bytes";
 }
 
 TEST(FtpStopTest, stopWhileAReplyIsAwaitedDropsTheControlConnection) {
