@@ -9,7 +9,12 @@
 namespace orvanta::app {
 
 QIcon ProgramIcon() {
+#ifdef _WIN32
+    // Drawn from the SVG at build time: Qt for Windows is built without SVG.
+    return QIcon(QStringLiteral(":/icons/kelt-orvanta-manager.png"));
+#else
     return QIcon(QStringLiteral(":/icons/kelt-orvanta-manager.svg"));
+#endif
 }
 
 void ApplyProgramIdentity(QApplication& application) {

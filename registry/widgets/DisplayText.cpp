@@ -5,6 +5,8 @@
 
 #include <array>
 
+#include "registry/widgets/SystemCodePage.h"
+
 namespace orvanta::registry::widgets {
 
 namespace {
@@ -38,7 +40,14 @@ QString FromUtf8(std::string_view bytes) {
 
 }  // namespace
 
+TextEncoding SystemEncoding() {
+    return codepage::IsSystemAnsi() ? TextEncoding::SystemAnsi : TextEncoding::Utf8;
+}
+
 TextEncoding ShownEncoding(std::string_view bytes) {
+    if (codepage::IsSystemAnsi()) {
+        return codepage::FromAnsi(bytes) ? TextEncoding::SystemAnsi : TextEncoding::Windows1252;
+    }
     // Valid UTF-8 is what comes back unchanged from a round trip (no replacement character,
     // no overlong or surrogate forms).
     const QString text = FromUtf8(bytes);
@@ -52,6 +61,11 @@ QString Decoded(std::string_view bytes, TextEncoding encoding) {
     if (encoding == TextEncoding::Utf8) {
         return FromUtf8(bytes);
     }
+    if (encoding == TextEncoding::SystemAnsi) {
+        if (const auto text = codepage::FromAnsi(bytes)) {
+            return *text;
+        }
+    }
     QString text;
     text.reserve(static_cast<qsizetype>(bytes.size()));
     for (const char byte : bytes) {
@@ -62,6 +76,12 @@ QString Decoded(std::string_view bytes, TextEncoding encoding) {
 }
 
 std::string Encoded(const QString& text, TextEncoding encoding) {
+    if (encoding == TextEncoding::SystemAnsi) {
+        if (auto bytes = codepage::ToAnsi(text)) {
+            return std::move(*bytes);
+        }
+        return Encoded(text, TextEncoding::Utf8);
+    }
     if (encoding == TextEncoding::Windows1252) {
         std::string bytes;
         bytes.reserve(static_cast<std::size_t>(text.size()));

@@ -8,10 +8,16 @@
 namespace orvanta::registry::widgets {
 
 // Text is bytes below the widgets and is never transcoded there. A widget shows a value
-// readably whatever its bytes: valid UTF-8 as UTF-8, anything else as Windows-1252, in which
-// every byte stands for one character (the five bytes Windows-1252 leaves unassigned stand for
-// the control characters of the same number), so the way back gives the same bytes.
-enum class TextEncoding { Utf8, Windows1252 };
+// readably whatever its bytes. On Linux: valid UTF-8 as UTF-8, anything else as Windows-1252,
+// in which every byte stands for one character (the five bytes Windows-1252 leaves unassigned
+// stand for the control characters of the same number), so the way back gives the same bytes.
+// On Windows, text is in the system's ANSI code page, as every program there writes it: a value
+// is shown in that code page, and as Windows-1252 only when it would not come back unchanged.
+enum class TextEncoding { Utf8, Windows1252, SystemAnsi };
+
+// What text is in where nothing says otherwise: UTF-8 on Linux, the ANSI code page on Windows
+// (UTF-8 where Windows is set to use it as that code page).
+TextEncoding SystemEncoding();
 
 // The encoding a value is shown in.
 TextEncoding ShownEncoding(std::string_view bytes);
@@ -44,7 +50,7 @@ public:
 
 private:
     std::string m_bytes;
-    TextEncoding m_encoding = TextEncoding::Utf8;
+    TextEncoding m_encoding = SystemEncoding();
     QString m_text;
 };
 
