@@ -1,7 +1,6 @@
 #include "ftp/FanOutUpload.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -12,6 +11,7 @@
 #include "net/Socket.h"
 #include "tests/ftp/TestSources.h"
 #include "tests/support/PyFtpServer.h"
+#include "tests/support/TempFolder.h"
 #include "tests/support/Wait.h"
 
 namespace orvanta::ftp {
@@ -41,9 +41,7 @@ int ClosedPort() {
 class FanOutUploadTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/orvanta-fanout-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        m_dir = pattern;
+        m_dir = orvanta::test::MakeTempFolder("orvanta-fanout-");
         // Not a multiple of the piece size, so the last piece is a short one.
         m_bytes = test::Pattern(3 * 32768 * 7 + 1234);
         m_file = (m_dir / "source.bin").string();

@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "tests/support/PyFtpServerScript.h"
 #include "tests/support/Wait.h"
 
 extern char** environ;
@@ -20,52 +21,6 @@ namespace orvanta::test {
 
 namespace {
 
-// Binds the port, tells the parent the port on stdout once listening, then serves until
-// killed. Each command line received is appended to the log file before it is handled.
-const char* const kScript = R"(
-import logging, sys
-from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
-from pyftpdlib.servers import FTPServer
-logging.basicConfig(level=logging.WARNING)
-home, user, password, port, log, read_limit = sys.argv[1:7]
-authorizer = DummyAuthorizer()
-authorizer.add_user(user, password, home, perm="elradfmwMT")
-class Recording(FTPHandler):
-    def pre_process_command(self, line, cmd, arg):
-        with open(log, "a", encoding="latin-1", errors="replace") as out:
-            out.write(line + "\n")
-        super().pre_process_command(line, cmd, arg)
-handler = Recording
-handler.authorizer = authorizer
-if int(read_limit) > 0:
-    import socket
-    from pyftpdlib.handlers import ActiveDTP, ThrottledDTPHandler
-    class Throttled(ThrottledDTPHandler):
-        read_limit = int(read_limit)
-        # Pauses after every chunk for as long as the chunk takes at the limit: an even pace
-        # instead of a burst a second.
-        def _throttle_bandwidth(self, len_chunk, max_speed):
-            if len_chunk <= 0:
-                return
-            def unsleep():
-                self.add_channel(events=self.ioloop.READ if self.receive else self.ioloop.WRITE)
-            self.del_channel()
-            self._cancel_throttler()
-            self._throttler = self.ioloop.call_later(
-                len_chunk / max_speed, unsleep, _errback=self.handle_error)
-    class SmallWindow(ActiveDTP):
-        # A small receive window, set before connecting, keeps what the sender counts as sent
-        # close to what the server has read.
-        def create_socket(self, family, type):
-            super().create_socket(family, type)
-            self.socket.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 65536)
-    handler.dtp_handler = Throttled
-    handler.active_dtp = SmallWindow
-server = FTPServer(("127.0.0.1", int(port)), handler)
-print(server.socket.getsockname()[1], flush=True)
-server.serve_forever()
-)";
 
 // Debian's interpreter carries python3-pyftpdlib; a python3 earlier on PATH may not.
 std::string Interpreter() {
@@ -95,7 +50,7 @@ PyFtpServer::PyFtpServer(const std::string& home, const std::string& user,
     const std::string python = Interpreter();
     std::vector<std::string> args = {python,
                                      "-c",
-                                     kScript,
+                                     kPyFtpServerScript,
                                      home,
                                      user,
                                      password,

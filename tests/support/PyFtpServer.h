@@ -3,12 +3,15 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace orvanta::test {
 
 // A real FTP server (pyftpdlib) on 127.0.0.1, one user with full rights over the home folder.
+// A Windows test under wine starts it on the Linux side (PyFtpServerWine.cpp), where wine lets
+// a Windows program start the host's programs; it cannot have a home of its own size there.
 // It listens on the given port, or on one of the system's choosing for port 0, and accepts
 // connections once the constructor has returned; the destructor stops it. A port already
 // taken fails the constructor.
@@ -38,7 +41,14 @@ public:
 private:
     void Stop() noexcept;
 
+#ifdef _WIN32
+    // The server's process, and the connection it ends with when this side closes it.
+    void* m_process = nullptr;
+    std::uintptr_t m_lifeline = ~std::uintptr_t{0};
+    std::string m_scriptFile;
+#else
     pid_t m_pid = -1;
+#endif
     int m_port = 0;
     std::string m_commandLog;
 };
