@@ -26,7 +26,7 @@ QString TimeText(const link::LocalDateTime& at) {
 }  // namespace
 
 QString PeerText(const std::string& bytes) {
-    return widgets::ShownText(bytes);
+    return widgets::WithBidiControlsShown(widgets::ShownText(bytes));
 }
 
 PlayerStatusModel::PlayerStatusModel(const GroupCommands& commands, QObject* parent)

@@ -11,6 +11,7 @@
 #include <QTableView>
 #include <QTimer>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -412,6 +413,42 @@ TEST_F(StatoLettoriTest, ticksShowThePlayersLinesAndAChannelItClosed) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return Cell(1, Column::Channel) == "chiuso"; }, 10000));
     EXPECT_EQ(Cell(0, Column::Channel), "aperto");
     EXPECT_EQ(m_notices.errors, (std::vector<std::string>{"Connection Closed Gracefully."}));
+}
+
+TEST_F(StatoLettoriTest, aPlayersDirectionControlsAreShownWithoutReorderingItsLines) {
+    SimulatedPlayer first(PlayerHome("first"));
+    AddOn(first.Port(), WriteMedia("uno.mp4", 10));
+    Open();
+    ChooseGroup("Sala");
+    Window().Preparalettori1->trigger();
+    ASSERT_EQ(m_notices.errors, std::vector<std::string>{});
+    ASSERT_TRUE(first.Line().WaitForConnections(1));
+    OpenStato();
+
+    // Obeyed, the override would make the first line read "hacked!"; the isolate and the mark
+    // would move the second line's words about.
+    first.Line().Send("\xE2\x80\xAE!dekcah\n");
+    first.Line().Send(
+        "pronto \xE2\x81\xA7"
+        "al\xE2\x80\x8F 100\n");
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return Stato().Log->toPlainText().count(QLatin1Char('\n')) == 1; }, 10000));
+
+    const QModelIndex last = Stato().Model()->index(0, Column::LastLine);
+    const std::string line = last.data().toString().toStdString();
+    EXPECT_TRUE(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d  pronto <U\\+2067>al<U\\+200F> 100$")
+                    .match(QString::fromStdString(line))
+                    .hasMatch())
+        << line;
+    EXPECT_EQ(last.data(Qt::ToolTipRole).toString().toStdString(), line);
+    EXPECT_EQ(Stato().Log->toPlainText().toStdString(),
+              "<U+202E>!dekcah\npronto <U+2067>al<U+200F> 100");
+    // Nothing that steers the layout is left in either.
+    for (const QString& shown : {last.data().toString(), Stato().Log->toPlainText()}) {
+        EXPECT_TRUE(std::none_of(shown.begin(), shown.end(), [](QChar c) {
+            return c.category() == QChar::Other_Format;
+        })) << shown.toStdString();
+    }
 }
 
 }  // namespace
