@@ -283,6 +283,13 @@ void TFormStatoLettori::RepaintNow() {
         m_needsLayout = false;
         Players->doItemsLayout();
     }
+    // What a closing menu or another window uncovered is drawn again by nothing else while the
+    // command holds the event loop, and a repaint of the window alone passes over its opaque
+    // children (the lists' areas): every one of them is marked, so this one repaint draws and
+    // shows them all.
+    for (QWidget* child : findChildren<QWidget*>()) {
+        child->update();
+    }
     repaint();
     m_lastRepaint = Clock::now();
 }

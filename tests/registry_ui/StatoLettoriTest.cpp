@@ -67,6 +67,60 @@ private:
     TFormStatoLettori& m_window;
 };
 
+// Counts the paints each widget of the window gets while a group command runs, the window
+// itself included.
+class PaintsWhileRunning : public QObject {
+public:
+    PaintsWhileRunning(TFormStatoLettori& window, const GroupCommands& commands)
+        : m_commands(commands), m_widgets(window.findChildren<QWidget*>()) {
+        m_widgets.push_back(&window);
+        for (QWidget* widget : m_widgets) {
+            widget->installEventFilter(this);
+        }
+    }
+    ~PaintsWhileRunning() override {
+        for (QWidget* widget : m_widgets) {
+            widget->removeEventFilter(this);
+        }
+    }
+
+    // The widgets the operator can see some of that were never painted while it ran.
+    std::vector<std::string> Unpainted() const {
+        std::vector<std::string> names;
+        for (QWidget* widget : m_widgets) {
+            if (!widget->visibleRegion().isEmpty() && m_paints.count(widget) == 0) {
+                names.push_back(PathOf(widget));
+            }
+        }
+        return names;
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && m_commands.LastCommand().running) {
+            ++m_paints[watched];
+        }
+        return false;
+    }
+
+private:
+    // "Players/QHeaderView/qt_scrollarea_viewport": names, or classes where there is none.
+    static std::string PathOf(const QWidget* widget) {
+        std::string path;
+        for (; widget && !widget->isWindow(); widget = widget->parentWidget()) {
+            const std::string name = widget->objectName().isEmpty()
+                                         ? widget->metaObject()->className()
+                                         : widget->objectName().toStdString();
+            path = path.empty() ? name : name + "/" + path;
+        }
+        return path.empty() ? "the window" : path;
+    }
+
+    const GroupCommands& m_commands;
+    QList<QWidget*> m_widgets;
+    std::map<QObject*, int> m_paints;
+};
+
 class StatoLettoriTest : public ManagerWindowFixture {
 protected:
     std::filesystem::path PlayerHome(const std::string& name) const {
@@ -449,6 +503,25 @@ TEST_F(StatoLettoriTest, aPlayersDirectionControlsAreShownWithoutReorderingItsLi
             return c.category() == QChar::Other_Format;
         })) << shown.toStdString();
     }
+}
+
+TEST_F(StatoLettoriTest, aRepaintDuringACommandDrawsEveryPartOfTheWindow) {
+    // What a closing menu or another window uncovered while the command held the event loop is
+    // drawn again only by the window's own repaints: all of it, the lists and buttons included.
+    SimulatedPlayer first(PlayerHome("first")), second(PlayerHome("second"));
+    const std::string clip = WriteMedia("clip.mp4", 1000);
+    AddOn(first.Port(), clip);
+    AddOn(second.Port(), clip);
+    Open();
+    ChooseGroup("Sala");
+    OpenStato();
+    Window().Preparalettori1->trigger();
+    ASSERT_EQ(m_notices.errors, std::vector<std::string>{});
+
+    PaintsWhileRunning paints(Stato(), Window().Commands());
+    Window().Inviaifiles1->trigger();
+    ASSERT_EQ(m_notices.errors, std::vector<std::string>{});
+    EXPECT_EQ(paints.Unpainted(), std::vector<std::string>{});
 }
 
 }  // namespace
