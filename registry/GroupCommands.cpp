@@ -237,6 +237,11 @@ void GroupCommands::CopiaInParallelo() {
         // may use the links' clients while the uploads own them.
         ftp::FanOutUpload upload(path, name, clients, ftp::FanOutUpload::Login::Already,
                                  ftp::FanOutUpload::Store::ViaTemporaryName);
+        m_copy = &upload;
+        struct Release {
+            ftp::FanOutUpload*& copy;
+            ~Release() { copy = nullptr; }
+        } release{m_copy};
         std::vector<ftp::FanOutUpload::Status> shown(clients.size());
         for (bool finished = false; !finished;) {
             finished = upload.WaitForChange(kParallelProgressInterval);
@@ -255,6 +260,11 @@ void GroupCommands::CopiaInParallelo() {
                     Changed(entry);
                 }
                 shown[k] = now;
+            }
+            // Also after the last upload ended: what the operator did while the copy ran is
+            // taken now, not after it.
+            if (m_watcher.copyWaiting) {
+                m_watcher.copyWaiting();
             }
         }
     }
@@ -275,6 +285,12 @@ void GroupCommands::CopiaInParallelo() {
                       (failed == 1 ? " lettore su " : " lettori su ") +
                       std::to_string(entryOf.size()) + ".\r\nLettore " + std::to_string(first + 1) +
                       " (" + link.edServer.Text + "): " + m_record.entries[first].failure);
+    }
+}
+
+void GroupCommands::CancelCopy() {
+    if (m_copy) {
+        m_copy->Cancel(kCopyCancelled);
     }
 }
 
