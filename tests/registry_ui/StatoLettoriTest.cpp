@@ -4,16 +4,22 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFrame>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTableView>
+#include <QTest>
 #include <QTimer>
+#include <QToolButton>
+#include <QWindow>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -120,6 +126,55 @@ private:
     QList<QWidget*> m_widgets;
     std::map<QObject*, int> m_paints;
 };
+
+// Acts once, at the first paint of the window that finds the condition true: the window is
+// painted while a command holds the event loop, so the action comes in the middle of it.
+class AtPaint : public QObject {
+public:
+    AtPaint(QWidget& window, std::function<bool()> when, std::function<void()> action)
+        : m_window(window), m_when(std::move(when)), m_action(std::move(action)) {
+        m_window.installEventFilter(this);
+    }
+    ~AtPaint() override { m_window.removeEventFilter(this); }
+    bool Acted() const { return m_acted; }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint && !m_acted && m_when()) {
+            m_acted = true;
+            m_action();
+        }
+        return false;
+    }
+
+private:
+    QWidget& m_window;
+    std::function<bool()> m_when;
+    std::function<void()> m_action;
+    bool m_acted = false;
+};
+
+// Input as the platform hands it over: to a window's surface, which finds the widget it is for,
+// and nothing else of the event loop runs.
+void ClickOnSurface(const QWidget* target) {
+    QWindow* surface = target->window()->windowHandle();
+    const QPoint at = target->mapTo(target->window(), target->rect().center());
+    const QPointF global = surface->mapToGlobal(QPointF(at));
+    // Never taken for the second half of a double click.
+    QTest::lastMouseTimestamp += QTest::mouseDoubleClickInterval;
+    qt_handleMouseEvent(surface, at, global, Qt::LeftButton, Qt::LeftButton,
+                        QEvent::MouseButtonPress, Qt::NoModifier, QTest::lastMouseTimestamp);
+    qt_handleMouseEvent(surface, at, global, Qt::NoButton, Qt::LeftButton,
+                        QEvent::MouseButtonRelease, Qt::NoModifier, QTest::lastMouseTimestamp);
+}
+void KeyOnSurface(const QWidget* window, Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+    qt_handleKeyEvent(window->windowHandle(), QEvent::KeyPress, key, modifiers);
+    qt_handleKeyEvent(window->windowHandle(), QEvent::KeyRelease, key, modifiers);
+}
+// Input that comes while the event loop is held reaches the program when the loop next turns.
+void WhenTheLoopTurns(std::function<void()> input) {
+    QMetaObject::invokeMethod(qApp, std::move(input), Qt::QueuedConnection);
+}
 
 class StatoLettoriTest : public ManagerWindowFixture {
 protected:
@@ -522,6 +577,110 @@ TEST_F(StatoLettoriTest, aRepaintDuringACommandDrawsEveryPartOfTheWindow) {
     Window().Inviaifiles1->trigger();
     ASSERT_EQ(m_notices.errors, std::vector<std::string>{});
     EXPECT_EQ(paints.Unpainted(), std::vector<std::string>{});
+}
+
+TEST_F(StatoLettoriTest, inputGivenWhileTheParallelCopyRunsIsDroppedNotRunAfterIt) {
+    SimulatedPlayer first(PlayerHome("first"), true, kReadLimit);
+    SimulatedPlayer second(PlayerHome("second"), true, kReadLimit);
+    InitializeOnClip({&first, &second});
+    ASSERT_EQ(m_notices.errors, std::vector<std::string>{});
+    // The operator works in the main window, on the grid, while the copy runs.
+    Window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &Window(); }));
+    Window().playlistdb->setFocus();
+    m_notices.answerYes = false;
+
+    struct Input {
+        const char* what;
+        std::function<void()> give;
+        std::function<bool()> leftAlone;
+    };
+    const Input inputs[] = {
+        {"a second click on Copia in parallelo", [&] { ClickOnSurface(Stato().CopiaInParallelo); },
+         [&] { return Stores(first) == 1 && Stores(second) == 1; }},
+        {"Escape in Stato lettori", [&] { KeyOnSurface(&Stato(), Qt::Key_Escape); },
+         [&] { return Stato().isVisible(); }},
+        {"Ctrl+Delete in the player grid",
+         [&] { KeyOnSurface(&Window(), Qt::Key_Delete, Qt::ControlModifier); },
+         [&] { return m_notices.questions.empty(); }},
+        {"a click on Aggiungi lettore", [&] { ClickOnSurface(Window().JvBitBtn3); },
+         [&] { return !Window().JvPanel2->isVisible(); }},
+    };
+    const AtPaint during(
+        Stato(),
+        [&] {
+            const link::TForm1* link = Window().Commands().Link(0);
+            return Window().Commands().LastCommand().running && link->Transfer().sent > 0;
+        },
+        [&] {
+            for (const Input& input : inputs) {
+                WhenTheLoopTurns(input.give);
+            }
+        });
+    ClickOnSurface(Stato().CopiaInParallelo);
+    ASSERT_TRUE(during.Acted());
+    QCoreApplication::processEvents();
+
+    for (const Input& input : inputs) {
+        EXPECT_TRUE(input.leftAlone()) << input.what;
+    }
+    EXPECT_EQ(ColumnOf(Column::Outcome), (std::vector<std::string>{"eseguito", "eseguito"}));
+    EXPECT_EQ(m_notices.errors, std::vector<std::string>{});
+    EXPECT_TRUE(Stato().CopiaInParallelo->isEnabled());
+}
+
+TEST_F(StatoLettoriTest, annullaEndsAParallelCopyHeldByServersThatReadATrickle) {
+    // Each server reads on and on, so no stall ends the uploads: at this pace the clip would
+    // take minutes.
+    constexpr long kTrickle = 32 * 1024;
+    SimulatedPlayer first(PlayerHome("first"), true, kTrickle);
+    SimulatedPlayer second(PlayerHome("second"), true, kTrickle);
+    const std::string clip = InitializeOnClip({&first, &second});
+    ASSERT_EQ(m_notices.errors, std::vector<std::string>{});
+    EXPECT_FALSE(Stato().Annulla->isEnabled());
+    // The second player already holds a clip under that name: a cancelled copy leaves it be.
+    const std::string older(5000, 'v');
+    std::ofstream(second.Home() / "clip.mp4", std::ios::binary) << older;
+
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point cancelled;
+    bool offered = false;
+    const AtPaint during(
+        Stato(),
+        [&] {
+            const GroupCommands& commands = Window().Commands();
+            return commands.LastCommand().running && commands.Link(0)->Transfer().sent > 0 &&
+                   commands.Link(1)->Transfer().sent > 0;
+        },
+        [&] {
+            offered = Stato().Annulla->isEnabled() && !Stato().CopiaInParallelo->isEnabled();
+            cancelled = Clock::now();
+            WhenTheLoopTurns([&] { ClickOnSurface(Stato().Annulla); });
+        });
+    ClickOnSurface(Stato().CopiaInParallelo);
+    const Clock::duration took = Clock::now() - cancelled;
+    ASSERT_TRUE(during.Acted());
+    EXPECT_TRUE(offered);
+    // Ended by the cancel, not by the trickle.
+    EXPECT_LT(took, std::chrono::seconds(20));
+
+    EXPECT_EQ(ColumnOf(Column::Outcome),
+              (std::vector<std::string>{"Copia annullata.", "Copia annullata."}));
+    ASSERT_EQ(m_notices.errors.size(), 1u);
+    EXPECT_EQ(m_notices.errors[0],
+              "Copia in parallelo non riuscita in 2 lettori su 2.\r\nLettore 1 (127.0.0.1): "
+              "Copia annullata.");
+    EXPECT_EQ(Stato().Summary->text(), QString::fromStdString("Copia in parallelo (" + clip +
+                                                              "): non riuscito in 2 lettori"));
+    EXPECT_FALSE(std::filesystem::exists(first.Home() / "clip.mp4"));
+    EXPECT_EQ(second.Stored("clip.mp4"), older);
+    for (SimulatedPlayer* player : {&first, &second}) {
+        EXPECT_FALSE(std::filesystem::exists(player->Home() / "clip.mp4.orvanta-part"))
+            << player->Port();
+        EXPECT_EQ(Stores(*player), 1u) << player->Port();
+    }
+    EXPECT_FALSE(Stato().Annulla->isEnabled());
+    EXPECT_TRUE(Stato().CopiaInParallelo->isEnabled());
 }
 
 }  // namespace
