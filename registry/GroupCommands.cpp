@@ -184,6 +184,14 @@ void GroupCommands::ForEachLink(GroupCommand command, Operation operation, std::
     Changed(kWholeList);
 }
 
+bool GroupCommands::FtpConnected(std::size_t entry) const {
+    if (entry < m_lentConnected.size() && m_lentConnected[entry]) {
+        return *m_lentConnected[entry];
+    }
+    const link::TForm1* link = Link(entry);
+    return link && link->IdFTP.Connected();
+}
+
 bool GroupCommands::CanContinue() const {
     switch (m_record.command) {
         case GroupCommand::CopyFiles:
@@ -233,15 +241,24 @@ void GroupCommands::CopiaInParallelo() {
     }
     Changed(kWholeList);
     if (!clients.empty()) {
+        // What the view shows of each client until its upload ends, read before any upload's
+        // thread holds it; forgotten once every thread has ended (the guard outlives the upload).
+        m_lentConnected.assign(m_links.size(), std::nullopt);
+        for (const std::size_t entry : entryOf) {
+            m_lentConnected[entry] = m_links[entry]->IdFTP.Connected();
+        }
+        struct Release {
+            GroupCommands& commands;
+            ~Release() {
+                commands.m_copy = nullptr;
+                commands.m_lentConnected.clear();
+            }
+        } release{*this};
         // The window's thread waits here, as for the copy one link after another: nothing else
         // may use the links' clients while the uploads own them.
         ftp::FanOutUpload upload(path, name, clients, ftp::FanOutUpload::Login::Already,
                                  ftp::FanOutUpload::Store::ViaTemporaryName);
         m_copy = &upload;
-        struct Release {
-            ftp::FanOutUpload*& copy;
-            ~Release() { copy = nullptr; }
-        } release{m_copy};
         std::vector<ftp::FanOutUpload::Status> shown(clients.size());
         for (bool finished = false; !finished;) {
             finished = upload.WaitForChange(kParallelProgressInterval);
@@ -252,6 +269,11 @@ void GroupCommands::CopiaInParallelo() {
                     continue;
                 }
                 const std::size_t entry = entryOf[k];
+                if (now.stage == ftp::FanOutUpload::Stage::Done ||
+                    now.stage == ftp::FanOutUpload::Stage::Failed) {
+                    // An upload has let go of its client by the time it reports its end.
+                    m_lentConnected[entry].reset();
+                }
                 m_links[entry]->ShowUpload(ProgressOf(now, name));
                 if (now.stage == ftp::FanOutUpload::Stage::Done) {
                     Set(entry, State::Done);

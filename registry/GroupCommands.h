@@ -124,6 +124,10 @@ public:
     std::size_t LinkCount() const { return m_links.size(); }
     link::TForm1* Link(std::size_t index) const { return m_links.at(index).get(); }
     const CommandRecord& LastCommand() const { return m_record; }
+    // Whether the entry's link holds an FTP connection. While a parallel copy's upload owns the
+    // link's client, as it was when the copy began: until that upload ends its thread alone
+    // touches the client.
+    bool FtpConnected(std::size_t entry) const;
 
     void SetWatcher(Watcher watcher) { m_watcher = std::move(watcher); }
 
@@ -142,8 +146,10 @@ private:
     // A link dropped from the list is closed and released: no command could reach it again.
     std::vector<std::unique_ptr<link::TForm1>> m_links;
     CommandRecord m_record;
-    // The parallel copy's upload while it runs.
+    // The parallel copy's upload while it runs, and for each entry whose client an upload of it
+    // still owns, whether that client was connected when the copy began.
     ftp::FanOutUpload* m_copy = nullptr;
+    std::vector<std::optional<bool>> m_lentConnected;
 };
 
 }  // namespace orvanta::registry
