@@ -184,6 +184,14 @@ void GroupCommands::ForEachLink(GroupCommand command, Operation operation, std::
     Changed(kWholeList);
 }
 
+bool GroupCommands::FtpConnected(std::size_t entry) const {
+    if (entry < m_lentConnected.size() && m_lentConnected[entry]) {
+        return *m_lentConnected[entry];
+    }
+    const link::TForm1* link = Link(entry);
+    return link && link->IdFTP.Connected();
+}
+
 bool GroupCommands::CanContinue() const {
     switch (m_record.command) {
         case GroupCommand::CopyFiles:
@@ -233,10 +241,24 @@ void GroupCommands::CopiaInParallelo() {
     }
     Changed(kWholeList);
     if (!clients.empty()) {
+        // What the view shows of each client until its upload ends, read before any upload's
+        // thread holds it; forgotten once every thread has ended (the guard outlives the upload).
+        m_lentConnected.assign(m_links.size(), std::nullopt);
+        for (const std::size_t entry : entryOf) {
+            m_lentConnected[entry] = m_links[entry]->IdFTP.Connected();
+        }
+        struct Release {
+            GroupCommands& commands;
+            ~Release() {
+                commands.m_copy = nullptr;
+                commands.m_lentConnected.clear();
+            }
+        } release{*this};
         // The window's thread waits here, as for the copy one link after another: nothing else
         // may use the links' clients while the uploads own them.
         ftp::FanOutUpload upload(path, name, clients, ftp::FanOutUpload::Login::Already,
                                  ftp::FanOutUpload::Store::ViaTemporaryName);
+        m_copy = &upload;
         std::vector<ftp::FanOutUpload::Status> shown(clients.size());
         for (bool finished = false; !finished;) {
             finished = upload.WaitForChange(kParallelProgressInterval);
@@ -247,6 +269,11 @@ void GroupCommands::CopiaInParallelo() {
                     continue;
                 }
                 const std::size_t entry = entryOf[k];
+                if (now.stage == ftp::FanOutUpload::Stage::Done ||
+                    now.stage == ftp::FanOutUpload::Stage::Failed) {
+                    // An upload has let go of its client by the time it reports its end.
+                    m_lentConnected[entry].reset();
+                }
                 m_links[entry]->ShowUpload(ProgressOf(now, name));
                 if (now.stage == ftp::FanOutUpload::Stage::Done) {
                     Set(entry, State::Done);
@@ -255,6 +282,11 @@ void GroupCommands::CopiaInParallelo() {
                     Changed(entry);
                 }
                 shown[k] = now;
+            }
+            // Also after the last upload ended: what the operator did while the copy ran is
+            // taken now, not after it.
+            if (m_watcher.copyWaiting) {
+                m_watcher.copyWaiting();
             }
         }
     }
@@ -275,6 +307,12 @@ void GroupCommands::CopiaInParallelo() {
                       (failed == 1 ? " lettore su " : " lettori su ") +
                       std::to_string(entryOf.size()) + ".\r\nLettore " + std::to_string(first + 1) +
                       " (" + link.edServer.Text + "): " + m_record.entries[first].failure);
+    }
+}
+
+void GroupCommands::CancelCopy() {
+    if (m_copy) {
+        m_copy->Cancel(kCopyCancelled);
     }
 }
 

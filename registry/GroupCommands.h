@@ -12,6 +12,10 @@
 #include "link/TForm1.h"
 #include "registry/RegistryStore.h"
 
+namespace orvanta::ftp {
+class FanOutUpload;
+}
+
 namespace orvanta::registry {
 
 // Which group command ran last over the link list.
@@ -78,6 +82,11 @@ public:
         std::function<void(std::size_t entry)> transferProgressed;
         // The entry's link ran a poll tick.
         std::function<void(std::size_t entry)> polled;
+        // A parallel copy waits for its uploads: at least every kParallelProgressInterval, and
+        // once more after the last one ended. The operator's cancel is taken here
+        // (CancelCopy); nothing else may run, least of all what uses the links' FTP clients,
+        // which belong to the uploads until the copy ends.
+        std::function<void()> copyWaiting;
     };
 
     static constexpr std::size_t kWholeList = static_cast<std::size_t>(-1);
@@ -99,6 +108,11 @@ public:
 
     // How often a parallel copy shows its progress.
     static constexpr std::chrono::milliseconds kParallelProgressInterval{100};
+    // While a parallel copy runs (from the watcher's copyWaiting): every upload still under way
+    // ends soon and fails with kCopyCancelled; those already ended keep their outcome. At any
+    // other time it does nothing.
+    void CancelCopy();
+    static constexpr const char* kCopyCancelled = "Copia annullata.";
 
     // Whether the last command was a copy, load, play or pause that stopped at a failure.
     bool CanContinue() const;
@@ -110,6 +124,10 @@ public:
     std::size_t LinkCount() const { return m_links.size(); }
     link::TForm1* Link(std::size_t index) const { return m_links.at(index).get(); }
     const CommandRecord& LastCommand() const { return m_record; }
+    // Whether the entry's link holds an FTP connection. While a parallel copy's upload owns the
+    // link's client, as it was when the copy began: until that upload ends its thread alone
+    // touches the client.
+    bool FtpConnected(std::size_t entry) const;
 
     void SetWatcher(Watcher watcher) { m_watcher = std::move(watcher); }
 
@@ -128,6 +146,10 @@ private:
     // A link dropped from the list is closed and released: no command could reach it again.
     std::vector<std::unique_ptr<link::TForm1>> m_links;
     CommandRecord m_record;
+    // The parallel copy's upload while it runs, and for each entry whose client an upload of it
+    // still owns, whether that client was connected when the copy began.
+    ftp::FanOutUpload* m_copy = nullptr;
+    std::vector<std::optional<bool>> m_lentConnected;
 };
 
 }  // namespace orvanta::registry

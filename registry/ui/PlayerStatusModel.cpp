@@ -26,7 +26,7 @@ QString TimeText(const link::LocalDateTime& at) {
 }  // namespace
 
 QString PeerText(const std::string& bytes) {
-    return widgets::ShownText(bytes);
+    return widgets::WithBidiControlsShown(widgets::ShownText(bytes));
 }
 
 PlayerStatusModel::PlayerStatusModel(const GroupCommands& commands, QObject* parent)
@@ -119,8 +119,8 @@ QString PlayerStatusModel::Cell(std::size_t entry, int column) const {
             return link->IdTCPClient1.Reached() ? QString::fromUtf8("chiuso")
                                                 : QString::fromUtf8("mai aperto");
         case Ftp:
-            return link->IdFTP.Connected() ? QString::fromUtf8("connesso")
-                                           : QString::fromUtf8("non connesso");
+            return m_commands.FtpConnected(entry) ? QString::fromUtf8("connesso")
+                                                  : QString::fromUtf8("non connesso");
         case Progress: {
             const int percent = Percent(entry);
             return percent < 0 ? QString() : QString::number(percent) + " %";

@@ -56,7 +56,8 @@ private:
     int m_rows = 0;  // the rows the view was last told of
 };
 
-// Bytes from the links and the record become widget text here.
+// Bytes from the links and the record become widget text here, with their bidirectional
+// controls made visible: a player's line cannot reorder the window's texts.
 QString PeerText(const std::string& bytes);
 
 }  // namespace orvanta::registry::ui

@@ -13,6 +13,7 @@
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -58,6 +59,51 @@ public:
         text.replace(QLatin1String("\r\n"), QString(QChar::LineSeparator));
         return text;
     }
+};
+
+bool IsInput(const QEvent& event) {
+    switch (event.type()) {
+        case QEvent::Shortcut:
+        case QEvent::InputMethod:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+            return true;
+        default:
+            // Keys, the pointer, wheels, touches, tablets and context menus.
+            return event.isInputEvent();
+    }
+}
+
+// While a parallel copy runs, the operator's input reaches its "Annulla" and nothing else: the
+// rest is dropped, not kept to be run once the copy has ended, and no window closes.
+class CopyInputGate : public QObject {
+public:
+    CopyInputGate(const QWidget& window, const QWidget& cancel)
+        : m_window(window), m_cancel(cancel) {
+        qApp->installEventFilter(this);
+    }
+    ~CopyInputGate() override { qApp->removeEventFilter(this); }
+    CopyInputGate(const CopyInputGate&) = delete;
+    CopyInputGate& operator=(const CopyInputGate&) = delete;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Close) {
+            event->ignore();
+            return true;
+        }
+        if (!IsInput(*event)) {
+            return false;
+        }
+        // The window's surface hands its input on to the widget it is for, which comes here
+        // again; another window's would first move the focus there.
+        return watched != &m_cancel && watched != m_window.windowHandle();
+    }
+
+private:
+    const QWidget& m_window;
+    const QWidget& m_cancel;
 };
 
 }  // namespace
@@ -115,17 +161,24 @@ TFormStatoLettori::TFormStatoLettori(GroupCommands& commands, Notices& notices, 
     CopiaInParallelo->setToolTip(
         QString::fromUtf8("Copia il file della riga corrente in tutti i lettori insieme"));
     Buttons->addWidget(CopiaInParallelo);
+    Annulla = new QPushButton(QString::fromUtf8("Annulla"), this);
+    Annulla->setObjectName("Annulla");
+    Annulla->setToolTip(QString::fromUtf8("Interrompe la copia in parallelo in corso"));
+    Annulla->setEnabled(false);
+    Buttons->addWidget(Annulla);
     Buttons->addStretch(1);
     column->addLayout(Buttons);
 
     connect(Continua, &QPushButton::clicked, this, [this] { ContinuaClick(); });
     connect(CopiaInParallelo, &QPushButton::clicked, this, [this] { CopiaInParalleloClick(); });
+    connect(Annulla, &QPushButton::clicked, this, [this] { AnnullaClick(); });
     connect(Players->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this] { RunGuarded(m_notices, [this] { RefreshLog(); }); });
 
     m_commands.SetWatcher({[this](std::size_t entry) { Changed(entry); },
                            [this](std::size_t entry) { TransferProgressed(entry); },
-                           [this](std::size_t entry) { Polled(entry); }});
+                           [this](std::size_t entry) { Polled(entry); },
+                           [this] { CopyWaiting(); }});
     Refresh();
 }
 
@@ -201,8 +254,9 @@ void TFormStatoLettori::Refresh() {
     }
     Summary->setText(summary);
     Continua->setEnabled(m_commands.CanContinue());
-    // Nothing to copy to before an initialize.
-    CopiaInParallelo->setEnabled(m_commands.LinkCount() > 0);
+    // Nothing to copy to before an initialize, and nothing starts while a command runs.
+    CopiaInParallelo->setEnabled(m_commands.LinkCount() > 0 && !record.running);
+    Annulla->setEnabled(record.command == GroupCommand::ParallelCopy && record.running);
     if (!Players->currentIndex().isValid() && m_model->rowCount() > 0) {
         Players->setCurrentIndex(m_model->index(0, 0));
     }
@@ -278,10 +332,25 @@ void TFormStatoLettori::Polled(std::size_t entry) {
     }
 }
 
+void TFormStatoLettori::CopyWaiting() {
+    // The window stays blocked but for its "Annulla". Timers wait, as during any command: a
+    // link's poll could open an error box, and the box's loop would take every input. (The
+    // flag holds for the Unix and GLib event dispatchers.)
+    const CopyInputGate gate(*this, *Annulla);
+    QCoreApplication::processEvents(QEventLoop::X11ExcludeTimers);
+}
+
 void TFormStatoLettori::RepaintNow() {
     if (m_needsLayout) {
         m_needsLayout = false;
         Players->doItemsLayout();
+    }
+    // What a closing menu or another window uncovered is drawn again by nothing else while the
+    // command holds the event loop, and a repaint of the window alone passes over its opaque
+    // children (the lists' areas): every one of them is marked, so this one repaint draws and
+    // shows them all.
+    for (QWidget* child : findChildren<QWidget*>()) {
+        child->update();
     }
     repaint();
     m_lastRepaint = Clock::now();
@@ -295,6 +364,10 @@ void TFormStatoLettori::ContinuaClick() {
 void TFormStatoLettori::CopiaInParalleloClick() {
     RunGuarded(m_notices, [this] { m_commands.CopiaInParallelo(); });
     Refresh();
+}
+
+void TFormStatoLettori::AnnullaClick() {
+    RunGuarded(m_notices, [this] { m_commands.CancelCopy(); });
 }
 
 }  // namespace orvanta::registry::ui

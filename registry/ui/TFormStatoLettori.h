@@ -21,9 +21,11 @@ class PlayerStatusModel;
 
 // "Stato lettori": one row per entry of the link list with its channel, FTP connection,
 // transfer and the last command's outcome, and the message log of the selected entry. It only
-// reads the links and the command record; the one thing it runs is "Continua". It never takes
-// the focus by itself, and while a group command blocks the event loop it repaints itself
-// (and nothing else) after each entry's step and at most every 100 ms during an upload.
+// reads the links and the command record; what it runs is "Continua" and "Copia in parallelo"
+// (with its "Annulla"). It never takes the focus by itself, and while a group command blocks
+// the event loop it repaints itself (and nothing else) after each entry's step and at most
+// every 100 ms during an upload. While its parallel copy runs, the event loop turns but only
+// "Annulla" takes input; the rest is dropped, and no timer ticks.
 class TFormStatoLettori : public QWidget {
     Q_OBJECT
 public:
@@ -41,6 +43,8 @@ public:
     void ContinuaClick();
     // "Copia in parallelo": the current row's file to every entry at once.
     void CopiaInParalleloClick();
+    // "Annulla": ends the parallel copy under way.
+    void AnnullaClick();
 
     QLabel* Summary = nullptr;
     QTableView* Players = nullptr;
@@ -50,6 +54,7 @@ public:
     QHBoxLayout* Buttons = nullptr;
     QPushButton* Continua = nullptr;
     QPushButton* CopiaInParallelo = nullptr;
+    QPushButton* Annulla = nullptr;
     PlayerStatusModel* Model() const { return m_model; }
 
 protected:
@@ -60,6 +65,7 @@ private:
     void Changed(std::size_t entry);
     void TransferProgressed(std::size_t entry);
     void Polled(std::size_t entry);
+    void CopyWaiting();
     // Draws the window now, without the event loop and without touching any other window.
     void RepaintNow();
     void RefreshLog();

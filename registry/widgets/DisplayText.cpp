@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <array>
 
 #include "registry/widgets/SystemCodePage.h"
@@ -36,6 +37,11 @@ QString FromUtf8(std::string_view bytes) {
     QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom |
                                                        QStringConverter::Flag::Stateless);
     return decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+}
+
+bool IsBidiControl(char16_t c) {
+    return (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069) || c == 0x200E ||
+           c == 0x200F || c == 0x061C;
 }
 
 }  // namespace
@@ -100,6 +106,23 @@ std::string Encoded(const QString& text, TextEncoding encoding) {
 
 QString ShownText(std::string_view bytes) {
     return Decoded(bytes, ShownEncoding(bytes));
+}
+
+QString WithBidiControlsShown(const QString& text) {
+    const auto first =
+        std::find_if(text.begin(), text.end(), [](QChar c) { return IsBidiControl(c.unicode()); });
+    if (first == text.end()) {
+        return text;
+    }
+    QString shown(text.begin(), first - text.begin());
+    for (auto c = first; c != text.end(); ++c) {
+        if (IsBidiControl(c->unicode())) {
+            shown += QString::asprintf("<U+%04X>", static_cast<unsigned>(c->unicode()));
+        } else {
+            shown += *c;
+        }
+    }
+    return shown;
 }
 
 ShownValue::ShownValue(std::string bytes)

@@ -29,6 +29,12 @@ std::string Encoded(const QString& text, TextEncoding encoding);
 // The widget boundary, for registry text, peers' text and the program's own texts alike.
 QString ShownText(std::string_view bytes);
 
+// A peer's text as it is read, not edited: every bidirectional control character (embeddings,
+// overrides, isolates, the direction marks) is written out as "<U+202E>" and the like, so that
+// nothing a player or a server sends can reorder what the operator reads. Only for text that
+// never goes back: the marks are not the value's characters.
+QString WithBidiControlsShown(const QString& text);
+
 // A value as a widget shows it, remembered so that it goes back byte for byte: while the
 // widget's text is the one shown, the value's own bytes; once the operator has changed it, the
 // new text in the encoding the value was shown in. Text typed where no value was shown is

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -52,17 +53,18 @@ protected:
         test::ExecSql(m_file, kManagerTableSchema);
     }
 
-    SimulatedPlayer& Player(bool withFtp = true) {
+    SimulatedPlayer& Player(bool withFtp = true, long ftpReadLimit = 0) {
         m_players.push_back(std::make_unique<SimulatedPlayer>(
-            m_folder.Path() / ("player" + std::to_string(m_players.size())), withFtp));
+            m_folder.Path() / ("player" + std::to_string(m_players.size())), withFtp,
+            ftpReadLimit));
         return *m_players.back();
     }
-    void AddPlayer(int port, bool active = true) {
+    void AddPlayer(int port, bool active = true, const std::string& file = "/media/clip.mp4") {
         test::ExecSql(m_file,
                       "INSERT INTO manager (attivo, manager_list_name, player_ip, player_port, "
                       "player_file_play) VALUES (" +
                           std::string(active ? "1" : "0") + ", 'Sala', '127.0.0.1', " +
-                          std::to_string(port) + ", '/media/clip.mp4')");
+                          std::to_string(port) + ", '" + file + "')");
     }
     // A command as the menu runs it, without the error box: its failure's text, or empty.
     std::string Run(void (GroupCommands::*command)()) {
@@ -235,6 +237,53 @@ TEST_F(GroupCommandsTest, aPortOutsideTheTcpRangeStopsTheInitializeAtItsRow) {
         Run(&GroupCommands::Preparalettori1Click),
         "Porta del lettore non valida: " + std::to_string(wrapped) + " (ammesse da 1 a 65535).");
     EXPECT_EQ(player.Line().ConnectionCount(), 0);
+}
+
+TEST_F(GroupCommandsTest, parallelCopyTakesItsWatchersCancelUntilEveryUploadHasEnded) {
+    // Servers that read a trickle: left alone, the copy would take minutes.
+    constexpr long kTrickle = 32 * 1024;
+    SimulatedPlayer& a = Player(true, kTrickle);
+    SimulatedPlayer& b = Player(true, kTrickle);
+    const std::filesystem::path clip = m_folder.Path() / "clip.mp4";
+    std::ofstream(clip, std::ios::binary) << std::string(4 << 20, 'c');
+    AddPlayer(a.Port(), true, clip.string());
+    AddPlayer(b.Port(), true, clip.string());
+    m_store.LoadGroups();
+    ASSERT_EQ(Run(&GroupCommands::Preparalettori1Click), "");
+
+    // Each call notes whether every entry had ended by then; the third asks for the cancel.
+    std::vector<bool> ended;
+    GroupCommands::Watcher watcher;
+    watcher.copyWaiting = [&] {
+        const std::vector<EntryOutcome>& entries = m_commands.LastCommand().entries;
+        ended.push_back(std::all_of(entries.begin(), entries.end(), [](const EntryOutcome& entry) {
+            return entry.state == EntryOutcome::State::Done ||
+                   entry.state == EntryOutcome::State::Failed;
+        }));
+        if (ended.size() == 3) {
+            m_commands.CancelCopy();
+        }
+    };
+    m_commands.SetWatcher(watcher);
+    EXPECT_EQ(Run(&GroupCommands::CopiaInParallelo),
+              "Copia in parallelo non riuscita in 2 lettori su 2.\r\nLettore 1 (127.0.0.1): "
+              "Copia annullata.");
+    m_commands.SetWatcher({});
+
+    const std::vector<EntryOutcome>& entries = m_commands.LastCommand().entries;
+    ASSERT_EQ(entries.size(), 2u);
+    for (const EntryOutcome& entry : entries) {
+        EXPECT_EQ(entry.state, EntryOutcome::State::Failed);
+        EXPECT_EQ(entry.failure, "Copia annullata.");
+    }
+    // Still under way when cancelled, and asked once more after the last upload had ended:
+    // a view takes what the operator did during the copy then, not after the copy.
+    ASSERT_GE(ended.size(), 4u);
+    EXPECT_FALSE(ended[2]);
+    EXPECT_TRUE(ended.back());
+    // Asked for once the copy is over, a cancel does nothing.
+    m_commands.CancelCopy();
+    EXPECT_FALSE(m_commands.LastCommand().running);
 }
 
 }  // namespace

@@ -4,15 +4,22 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFrame>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTableView>
+#include <QTest>
 #include <QTimer>
+#include <QToolButton>
+#include <QWindow>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -65,6 +72,109 @@ protected:
 private:
     TFormStatoLettori& m_window;
 };
+
+// Counts the paints each widget of the window gets while a group command runs, the window
+// itself included.
+class PaintsWhileRunning : public QObject {
+public:
+    PaintsWhileRunning(TFormStatoLettori& window, const GroupCommands& commands)
+        : m_commands(commands), m_widgets(window.findChildren<QWidget*>()) {
+        m_widgets.push_back(&window);
+        for (QWidget* widget : m_widgets) {
+            widget->installEventFilter(this);
+        }
+    }
+    ~PaintsWhileRunning() override {
+        for (QWidget* widget : m_widgets) {
+            widget->removeEventFilter(this);
+        }
+    }
+
+    // The widgets the operator can see some of that were never painted while it ran.
+    std::vector<std::string> Unpainted() const {
+        std::vector<std::string> names;
+        for (QWidget* widget : m_widgets) {
+            if (!widget->visibleRegion().isEmpty() && m_paints.count(widget) == 0) {
+                names.push_back(PathOf(widget));
+            }
+        }
+        return names;
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && m_commands.LastCommand().running) {
+            ++m_paints[watched];
+        }
+        return false;
+    }
+
+private:
+    // "Players/QHeaderView/qt_scrollarea_viewport": names, or classes where there is none.
+    static std::string PathOf(const QWidget* widget) {
+        std::string path;
+        for (; widget && !widget->isWindow(); widget = widget->parentWidget()) {
+            const std::string name = widget->objectName().isEmpty()
+                                         ? widget->metaObject()->className()
+                                         : widget->objectName().toStdString();
+            path = path.empty() ? name : name + "/" + path;
+        }
+        return path.empty() ? "the window" : path;
+    }
+
+    const GroupCommands& m_commands;
+    QList<QWidget*> m_widgets;
+    std::map<QObject*, int> m_paints;
+};
+
+// Acts once, at the first paint of the window that finds the condition true: the window is
+// painted while a command holds the event loop, so the action comes in the middle of it.
+class AtPaint : public QObject {
+public:
+    AtPaint(QWidget& window, std::function<bool()> when, std::function<void()> action)
+        : m_window(window), m_when(std::move(when)), m_action(std::move(action)) {
+        m_window.installEventFilter(this);
+    }
+    ~AtPaint() override { m_window.removeEventFilter(this); }
+    bool Acted() const { return m_acted; }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint && !m_acted && m_when()) {
+            m_acted = true;
+            m_action();
+        }
+        return false;
+    }
+
+private:
+    QWidget& m_window;
+    std::function<bool()> m_when;
+    std::function<void()> m_action;
+    bool m_acted = false;
+};
+
+// Input as the platform hands it over: to a window's surface, which finds the widget it is for,
+// and nothing else of the event loop runs.
+void ClickOnSurface(const QWidget* target) {
+    QWindow* surface = target->window()->windowHandle();
+    const QPoint at = target->mapTo(target->window(), target->rect().center());
+    const QPointF global = surface->mapToGlobal(QPointF(at));
+    // Never taken for the second half of a double click.
+    QTest::lastMouseTimestamp += QTest::mouseDoubleClickInterval;
+    qt_handleMouseEvent(surface, at, global, Qt::LeftButton, Qt::LeftButton,
+                        QEvent::MouseButtonPress, Qt::NoModifier, QTest::lastMouseTimestamp);
+    qt_handleMouseEvent(surface, at, global, Qt::NoButton, Qt::LeftButton,
+                        QEvent::MouseButtonRelease, Qt::NoModifier, QTest::lastMouseTimestamp);
+}
+void KeyOnSurface(const QWidget* window, Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+    qt_handleKeyEvent(window->windowHandle(), QEvent::KeyPress, key, modifiers);
+    qt_handleKeyEvent(window->windowHandle(), QEvent::KeyRelease, key, modifiers);
+}
+// Input that comes while the event loop is held reaches the program when the loop next turns.
+void WhenTheLoopTurns(std::function<void()> input) {
+    QMetaObject::invokeMethod(qApp, std::move(input), Qt::QueuedConnection);
+}
 
 class StatoLettoriTest : public ManagerWindowFixture {
 protected:
@@ -412,6 +522,165 @@ TEST_F(StatoLettoriTest, ticksShowThePlayersLinesAndAChannelItClosed) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return Cell(1, Column::Channel) == "chiuso"; }, 10000));
     EXPECT_EQ(Cell(0, Column::Channel), "aperto");
     EXPECT_EQ(m_notices.errors, (std::vector<std::string>{"Connection Closed Gracefully."}));
+}
+
+TEST_F(StatoLettoriTest, aPlayersDirectionControlsAreShownWithoutReorderingItsLines) {
+    SimulatedPlayer first(PlayerHome("first"));
+    AddOn(first.Port(), WriteMedia("uno.mp4", 10));
+    Open();
+    ChooseGroup("Sala");
+    Window().Preparalettori1->trigger();
+    ASSERT_EQ(m_notices.errors, std::vector<std::string>{});
+    ASSERT_TRUE(first.Line().WaitForConnections(1));
+    OpenStato();
+
+    // Obeyed, the override would make the first line read "hacked!"; the isolate and the mark
+    // would move the second line's words about.
+    first.Line().Send("\xE2\x80\xAE!dekcah\n");
+    first.Line().Send(
+        "pronto \xE2\x81\xA7"
+        "al\xE2\x80\x8F 100\n");
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return Stato().Log->toPlainText().count(QLatin1Char('\n')) == 1; }, 10000));
+
+    const QModelIndex last = Stato().Model()->index(0, Column::LastLine);
+    const std::string line = last.data().toString().toStdString();
+    EXPECT_TRUE(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d  pronto <U\\+2067>al<U\\+200F> 100$")
+                    .match(QString::fromStdString(line))
+                    .hasMatch())
+        << line;
+    EXPECT_EQ(last.data(Qt::ToolTipRole).toString().toStdString(), line);
+    EXPECT_EQ(Stato().Log->toPlainText().toStdString(),
+              "<U+202E>!dekcah\npronto <U+2067>al<U+200F> 100");
+    // Nothing that steers the layout is left in either.
+    for (const QString& shown : {last.data().toString(), Stato().Log->toPlainText()}) {
+        EXPECT_TRUE(std::none_of(shown.begin(), shown.end(), [](QChar c) {
+            return c.category() == QChar::Other_Format;
+        })) << shown.toStdString();
+    }
+}
+
+TEST_F(StatoLettoriTest, aRepaintDuringACommandDrawsEveryPartOfTheWindow) {
+    // What a closing menu or another window uncovered while the command held the event loop is
+    // drawn again only by the window's own repaints: all of it, the lists and buttons included.
+    SimulatedPlayer first(PlayerHome("first")), second(PlayerHome("second"));
+    const std::string clip = WriteMedia("clip.mp4", 1000);
+    AddOn(first.Port(), clip);
+    AddOn(second.Port(), clip);
+    Open();
+    ChooseGroup("Sala");
+    OpenStato();
+    Window().Preparalettori1->trigger();
+    ASSERT_EQ(m_notices.errors, std::vector<std::string>{});
+
+    PaintsWhileRunning paints(Stato(), Window().Commands());
+    Window().Inviaifiles1->trigger();
+    ASSERT_EQ(m_notices.errors, std::vector<std::string>{});
+    EXPECT_EQ(paints.Unpainted(), std::vector<std::string>{});
+}
+
+TEST_F(StatoLettoriTest, inputGivenWhileTheParallelCopyRunsIsDroppedNotRunAfterIt) {
+    SimulatedPlayer first(PlayerHome("first"), true, kReadLimit);
+    SimulatedPlayer second(PlayerHome("second"), true, kReadLimit);
+    InitializeOnClip({&first, &second});
+    ASSERT_EQ(m_notices.errors, std::vector<std::string>{});
+    // The operator works in the main window, on the grid, while the copy runs.
+    Window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &Window(); }));
+    Window().playlistdb->setFocus();
+    m_notices.answerYes = false;
+
+    struct Input {
+        const char* what;
+        std::function<void()> give;
+        std::function<bool()> leftAlone;
+    };
+    const Input inputs[] = {
+        {"a second click on Copia in parallelo", [&] { ClickOnSurface(Stato().CopiaInParallelo); },
+         [&] { return Stores(first) == 1 && Stores(second) == 1; }},
+        {"Escape in Stato lettori", [&] { KeyOnSurface(&Stato(), Qt::Key_Escape); },
+         [&] { return Stato().isVisible(); }},
+        {"Ctrl+Delete in the player grid",
+         [&] { KeyOnSurface(&Window(), Qt::Key_Delete, Qt::ControlModifier); },
+         [&] { return m_notices.questions.empty(); }},
+        {"a click on Aggiungi lettore", [&] { ClickOnSurface(Window().JvBitBtn3); },
+         [&] { return !Window().JvPanel2->isVisible(); }},
+    };
+    const AtPaint during(
+        Stato(),
+        [&] {
+            const link::TForm1* link = Window().Commands().Link(0);
+            return Window().Commands().LastCommand().running && link->Transfer().sent > 0;
+        },
+        [&] {
+            for (const Input& input : inputs) {
+                WhenTheLoopTurns(input.give);
+            }
+        });
+    ClickOnSurface(Stato().CopiaInParallelo);
+    ASSERT_TRUE(during.Acted());
+    QCoreApplication::processEvents();
+
+    for (const Input& input : inputs) {
+        EXPECT_TRUE(input.leftAlone()) << input.what;
+    }
+    EXPECT_EQ(ColumnOf(Column::Outcome), (std::vector<std::string>{"eseguito", "eseguito"}));
+    EXPECT_EQ(m_notices.errors, std::vector<std::string>{});
+    EXPECT_TRUE(Stato().CopiaInParallelo->isEnabled());
+}
+
+TEST_F(StatoLettoriTest, annullaEndsAParallelCopyHeldByServersThatReadATrickle) {
+    // Each server reads on and on, so no stall ends the uploads: at this pace the clip would
+    // take minutes.
+    constexpr long kTrickle = 32 * 1024;
+    SimulatedPlayer first(PlayerHome("first"), true, kTrickle);
+    SimulatedPlayer second(PlayerHome("second"), true, kTrickle);
+    const std::string clip = InitializeOnClip({&first, &second});
+    ASSERT_EQ(m_notices.errors, std::vector<std::string>{});
+    EXPECT_FALSE(Stato().Annulla->isEnabled());
+    // The second player already holds a clip under that name: a cancelled copy leaves it be.
+    const std::string older(5000, 'v');
+    std::ofstream(second.Home() / "clip.mp4", std::ios::binary) << older;
+
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point cancelled;
+    bool offered = false;
+    const AtPaint during(
+        Stato(),
+        [&] {
+            const GroupCommands& commands = Window().Commands();
+            return commands.LastCommand().running && commands.Link(0)->Transfer().sent > 0 &&
+                   commands.Link(1)->Transfer().sent > 0;
+        },
+        [&] {
+            offered = Stato().Annulla->isEnabled() && !Stato().CopiaInParallelo->isEnabled();
+            cancelled = Clock::now();
+            WhenTheLoopTurns([&] { ClickOnSurface(Stato().Annulla); });
+        });
+    ClickOnSurface(Stato().CopiaInParallelo);
+    const Clock::duration took = Clock::now() - cancelled;
+    ASSERT_TRUE(during.Acted());
+    EXPECT_TRUE(offered);
+    // Ended by the cancel, not by the trickle.
+    EXPECT_LT(took, std::chrono::seconds(20));
+
+    EXPECT_EQ(ColumnOf(Column::Outcome),
+              (std::vector<std::string>{"Copia annullata.", "Copia annullata."}));
+    ASSERT_EQ(m_notices.errors.size(), 1u);
+    EXPECT_EQ(m_notices.errors[0],
+              "Copia in parallelo non riuscita in 2 lettori su 2.\r\nLettore 1 (127.0.0.1): "
+              "Copia annullata.");
+    EXPECT_EQ(Stato().Summary->text(), QString::fromStdString("Copia in parallelo (" + clip +
+                                                              "): non riuscito in 2 lettori"));
+    EXPECT_FALSE(std::filesystem::exists(first.Home() / "clip.mp4"));
+    EXPECT_EQ(second.Stored("clip.mp4"), older);
+    for (SimulatedPlayer* player : {&first, &second}) {
+        EXPECT_FALSE(std::filesystem::exists(player->Home() / "clip.mp4.orvanta-part"))
+            << player->Port();
+        EXPECT_EQ(Stores(*player), 1u) << player->Port();
+    }
+    EXPECT_FALSE(Stato().Annulla->isEnabled());
+    EXPECT_TRUE(Stato().CopiaInParallelo->isEnabled());
 }
 
 }  // namespace

@@ -75,5 +75,29 @@ TEST(DisplayTextTest, anEditedValueGoesBackInTheEncodingItWasShownIn) {
     EXPECT_EQ(address.BytesFor(QStringLiteral("10.0.0.2")), "10.0.0.2");
 }
 
+TEST(DisplayTextTest, bidiControlsAreWrittenOutAndTheirNeighboursLeftAlone) {
+    struct Case {
+        QString text;
+        QString shown;
+    };
+    const Case cases[] = {
+        {QStringLiteral(u"\u202E!dekcah"), QStringLiteral("<U+202E>!dekcah")},
+        {QStringLiteral(u"a\u202Ab\u202Bc\u202Cd\u202De"),
+         QStringLiteral("a<U+202A>b<U+202B>c<U+202C>d<U+202D>e")},
+        {QStringLiteral(u"\u2066\u2067\u2068\u2069"),
+         QStringLiteral("<U+2066><U+2067><U+2068><U+2069>")},
+        {QStringLiteral(u"x\u200Ey\u200Fz\u061C"), QStringLiteral("x<U+200E>y<U+200F>z<U+061C>")},
+        // The characters next to each range are text of their own and stay as they are.
+        {QStringLiteral(u"\u2029\u202F\u2065\u206A\u200D\u2010\u061B\u061D"),
+         QStringLiteral(u"\u2029\u202F\u2065\u206A\u200D\u2010\u061B\u061D")},
+        // Right-to-left letters are text, not controls.
+        {QStringLiteral(u"\u05E9\u05DC\u05D5\u05DD"), QStringLiteral(u"\u05E9\u05DC\u05D5\u05DD")},
+        {QString(), QString()},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(WithBidiControlsShown(c.text), c.shown) << c.text.toStdString();
+    }
+}
+
 }  // namespace
 }  // namespace orvanta::registry::widgets
