@@ -7,7 +7,7 @@ namespace orvanta::test {
 // killed. Each command line received is appended to the log file before it is handled.
 // Given a lifeline port and a file as well (a parent that cannot kill it or read its output: a
 // Windows test under wine), it connects to the lifeline first and ends as soon as that closes,
-// and writes the port into the file too.
+// and writes the port into the file instead.
 inline const char* const kPyFtpServerScript = R"(
 import logging, os, sys
 from pyftpdlib.authorizers import DummyAuthorizer
@@ -57,8 +57,9 @@ if int(read_limit) > 0:
     handler.dtp_handler = Throttled
     handler.active_dtp = SmallWindow
 server = FTPServer(("127.0.0.1", int(port)), handler)
-print(server.socket.getsockname()[1], flush=True)
-if len(sys.argv) > 8:
+if len(sys.argv) <= 8:
+    print(server.socket.getsockname()[1], flush=True)
+else:
     with open(sys.argv[8] + ".partial", "w") as out:
         out.write("%d\n" % server.socket.getsockname()[1])
     os.rename(sys.argv[8] + ".partial", sys.argv[8])
