@@ -2,8 +2,13 @@
 
 #include <algorithm>
 #include <exception>
+#include <filesystem>
+#include <sstream>
 #include <utility>
 
+#include "core/Failure.h"
+#include "core/Text.h"
+#include "ftp/Digest.h"
 #include "ftp/FileSource.h"
 
 namespace orvanta::ftp {
@@ -55,18 +60,88 @@ void RemoveQuietly(FtpClient& client, const std::string& name) noexcept {
     client.ReplyTimeout = replyTimeout;
 }
 
+// The digest a server gave differs from the file's: the part it holds is wrong, and resuming it
+// would only keep it wrong.
+class DigestMismatch : public Failure {
+public:
+    using Failure::Failure;
+};
+
+// The file's last change, floored to the second as servers give times; nothing when the system
+// cannot say.
+std::optional<std::chrono::system_clock::time_point> LastChange(const std::string& path) {
+    std::error_code error;
+    const auto written = std::filesystem::last_write_time(path, error);
+    if (error) {
+        return std::nullopt;
+    }
+    return std::chrono::floor<std::chrono::seconds>(std::chrono::file_clock::to_sys(written));
+}
+
+// The algorithms a HASH feature line lists ("HASH SHA-256*;SHA-1;MD5"), and the one marked
+// as in use.
+struct HashFeature {
+    std::vector<std::string> algorithms;
+    std::string current;
+};
+
+std::optional<HashFeature> HashFeatureIn(const std::vector<std::string>& features) {
+    for (const std::string& line : features) {
+        if (line.size() < 4 ||
+            !EqualsIgnoreCaseAscii(std::string_view(line).substr(0, 4), "HASH")) {
+            continue;
+        }
+        if (line.size() > 4 && line[4] != ' ') {
+            continue;
+        }
+        HashFeature feature;
+        std::istringstream list(line.size() > 5 ? line.substr(5) : std::string());
+        for (std::string name; std::getline(list, name, ';');) {
+            if (!name.empty() && name.back() == '*') {
+                name.pop_back();
+                feature.current = name;
+            }
+            if (!name.empty()) {
+                feature.algorithms.push_back(name);
+            }
+        }
+        return feature;
+    }
+    return std::nullopt;
+}
+
+bool Lists(const std::vector<std::string>& features, const char* name) {
+    return std::any_of(features.begin(), features.end(), [name](const std::string& line) {
+        return EqualsIgnoreCaseAscii(line, name);
+    });
+}
+
 }  // namespace
 
 FanOutUpload::FanOutUpload(const std::string& path, const std::string& name,
                            const std::vector<FtpClient*>& clients, Login login, Store store,
                            std::chrono::milliseconds stalledAfter)
+    : FanOutUpload(path, name, clients, login, [&] {
+          Options options;
+          options.store = store;
+          options.stalledAfter = stalledAfter;
+          return options;
+      }()) {}
+
+FanOutUpload::FanOutUpload(const std::string& path, const std::string& name,
+                           const std::vector<FtpClient*>& clients, Login login,
+                           const Options& options)
     : m_path(path),
       m_name(name),
       m_login(login),
-      m_store(store),
-      m_stalledAfter(stalledAfter),
+      m_options(options),
+      m_changedAt(options.skipPresent || options.resume ? LastChange(path) : std::nullopt),
       m_statuses(clients.size()),
       m_movedAt(clients.size(), Clock::now()) {
+    Start(clients);
+}
+
+void FanOutUpload::Start(const std::vector<FtpClient*>& clients) {
     m_threads.reserve(clients.size());
     std::lock_guard<std::mutex> lock(m_mutex);
     for (std::size_t i = 0; i < clients.size(); ++i) {
@@ -116,11 +191,12 @@ void FanOutUpload::Run(std::size_t index, FtpClient& client) {
     try {
         // The client's own callbacks are back before anyone can learn the upload has ended.
         CallbackSwap swap(client);
-        client.OnWorkBegin = [this, index](FtpClient&, WorkMode, std::int64_t total) {
+        client.OnWorkBegin = [this, index](FtpClient& sender, WorkMode, std::int64_t total) {
             {
                 std::lock_guard<std::mutex> lock(m_mutex);
                 m_statuses[index].total = total;
-                m_statuses[index].sent = 0;
+                m_statuses[index].resumedFrom = sender.UploadStart();
+                m_statuses[index].sent = sender.UploadStart();
             }
             SetStage(index, Stage::Sending);
         };
@@ -133,8 +209,20 @@ void FanOutUpload::Run(std::size_t index, FtpClient& client) {
             client.ConnectAndLogin();
         }
         FileSource file(m_path);
-        if (m_store == Store::ViaTemporaryName) {
-            StoreViaTemporaryName(client, file);
+        bool present = false;
+        if (m_options.skipPresent) {
+            SetStage(index, Stage::Checking);
+            present = AlreadyPresent(client, file.Size());
+            if (present) {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_statuses[index].alreadyPresent = true;
+                m_statuses[index].total = file.Size();
+            }
+        }
+        if (present) {
+            // Nothing to send.
+        } else if (m_options.store == Store::ViaTemporaryName) {
+            StoreViaTemporaryName(index, client, file);
         } else {
             client.UploadStream(file, m_name);
         }
@@ -152,15 +240,146 @@ void FanOutUpload::Run(std::size_t index, FtpClient& client) {
     SetStage(index, done ? Stage::Done : Stage::Failed, error);
 }
 
-void FanOutUpload::StoreViaTemporaryName(FtpClient& client, UploadSource& file) {
+bool FanOutUpload::AlreadyPresent(FtpClient& client, std::int64_t size) {
+    if (!m_changedAt) {
+        return false;
+    }
+    const auto held = client.Size(m_name);
+    if (!held || *held != size) {
+        return false;
+    }
+    const auto stored = client.ModificationTime(m_name);
+    return stored && *stored >= *m_changedAt;
+}
+
+std::int64_t FanOutUpload::ResumePoint(FtpClient& client, const std::string& part,
+                                       std::int64_t size) {
+    const auto held = client.Size(part);
+    if (!held || *held <= 0 || *held > size) {
+        return 0;
+    }
+    // A part written before the file last changed holds bytes of an earlier version.
+    if (m_changedAt) {
+        const auto stored = client.ModificationTime(part);
+        if (stored && *stored < *m_changedAt) {
+            return 0;
+        }
+    }
+    return *held;
+}
+
+void FanOutUpload::StoreViaTemporaryName(std::size_t index, FtpClient& client, UploadSource& file) {
     const std::string part = TemporaryName(m_name);
     try {
-        client.UploadStream(file, part);
+        const std::int64_t size = file.Size();
+        std::int64_t from = 0;
+        if (m_options.resume) {
+            SetStage(index, Stage::Checking);
+            from = ResumePoint(client, part, size);
+        }
+        if (from > 0 && from == size) {
+            // The whole file is there already, from a copy that ended before its rename.
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_statuses[index].total = size;
+            m_statuses[index].resumedFrom = size;
+            m_statuses[index].sent = size;
+        } else {
+            client.UploadStream(file, part, from);
+        }
+        if (m_options.prove) {
+            std::int64_t sent = 0;
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                sent = m_statuses[index].total;
+            }
+            SetStage(index, Stage::Proving);
+            Prove(index, client, part, sent);
+        }
         client.Rename(part, m_name);
-    } catch (...) {
+    } catch (const DigestMismatch&) {
         RemoveQuietly(client, part);
         throw;
+    } catch (...) {
+        // Kept to be resumed; otherwise it would only be in the way.
+        if (!m_options.resume) {
+            RemoveQuietly(client, part);
+        }
+        throw;
     }
+}
+
+void FanOutUpload::Prove(std::size_t index, FtpClient& client, const std::string& part,
+                         std::int64_t size) {
+    std::vector<std::string> proven;
+    if (const auto held = client.Size(part)) {
+        if (*held != size) {
+            throw Failure("The server holds " + std::to_string(*held) + " bytes under \"" + part +
+                          "\" where " + std::to_string(size) +
+                          " were sent; the file is not put under its name.");
+        }
+        proven.push_back("size");
+    }
+    // The server's digest, by the first means its features offer.
+    std::optional<ServerDigest> digest;
+    const std::vector<std::string> features = client.Features();
+    if (const auto hash = HashFeatureIn(features)) {
+        bool selected = DigestNamed(hash->current).has_value();
+        for (DigestAlgorithm wanted : {DigestAlgorithm::Sha256, DigestAlgorithm::Sha1,
+                                       DigestAlgorithm::Md5, DigestAlgorithm::Crc32}) {
+            if (selected) {
+                break;
+            }
+            const std::string name = DigestName(wanted);
+            if (std::any_of(hash->algorithms.begin(), hash->algorithms.end(),
+                            [&](const std::string& a) { return EqualsIgnoreCaseAscii(a, name); })) {
+                selected = client.SelectHash(name);
+            }
+        }
+        if (selected) {
+            digest = client.Hash(part);
+        }
+    }
+    if (!digest && Lists(features, "XMD5")) {
+        digest = client.Xmd5(part);
+    }
+    if (!digest && Lists(features, "XCRC")) {
+        digest = client.Xcrc(part);
+    }
+    if (digest) {
+        const auto algorithm = DigestNamed(digest->algorithm);
+        if (!algorithm) {
+            throw Failure("The server answered with a digest this program does not know (" +
+                          digest->algorithm + ").");
+        }
+        const std::string local = LocalDigest(static_cast<int>(*algorithm), size);
+        if (local != digest->hex) {
+            throw DigestMismatch("The server's " + DigestName(*algorithm) + " of \"" + part +
+                                 "\" is " + digest->hex + ", the file's " + local +
+                                 "; the part is removed.");
+        }
+        proven.push_back(DigestName(*algorithm));
+    }
+    std::string proof;
+    for (const std::string& step : proven) {
+        proof += (proof.empty() ? "" : ", ") + step;
+    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_statuses[index].proof = proof;
+}
+
+std::string FanOutUpload::LocalDigest(int algorithm, std::int64_t size) {
+    // One upload computes it while the others needing it wait; each reads the file afresh.
+    std::lock_guard<std::mutex> lock(m_digestMutex);
+    const std::pair<int, std::int64_t> key{algorithm, size};
+    for (const auto& known : m_digests) {
+        if (known.first == key) {
+            return known.second;
+        }
+    }
+    FileSource file(m_path);
+    std::string hex = HexDigest(static_cast<DigestAlgorithm>(algorithm), file, size);
+    m_digests.emplace_back(key, hex);
+    return hex;
 }
 
 std::string FanOutUpload::TemporaryName(const std::string& name) {
@@ -189,18 +408,44 @@ std::int64_t FanOutUpload::PaceLocked(Clock::time_point now) const {
     for (std::size_t i = 0; i < m_statuses.size(); ++i) {
         const Status& status = m_statuses[i];
         const bool ended = status.stage == Stage::Done || status.stage == Stage::Failed;
-        if (!ended && now - m_movedAt[i] <= m_stalledAfter && (pace < 0 || status.sent < pace)) {
-            pace = status.sent;
+        const std::int64_t sent = status.sent - status.resumedFrom;
+        if (!ended && now - m_movedAt[i] <= m_options.stalledAfter && (pace < 0 || sent < pace)) {
+            pace = sent;
         }
     }
     return pace;
 }
 
-void FanOutUpload::Progressed(std::size_t index, std::int64_t sent) {
+void FanOutUpload::ThrottleLocked(std::unique_lock<std::mutex>& lock, std::int64_t bytes) {
+    if (m_options.bytesPerSecond <= 0) {
+        return;
+    }
+    const double rate = static_cast<double>(m_options.bytesPerSecond);
+    // A burst of a few pieces at most, so the limit holds over any tenth of a second or so.
+    const double burst = std::max(rate / 10, 65536.0);
+    const auto topUp = [&] {
+        const auto now = Clock::now();
+        m_allowance = std::min(
+            burst, m_allowance + rate * std::chrono::duration<double>(now - m_allowanceAt).count());
+        m_allowanceAt = now;
+    };
+    topUp();
+    m_allowance -= static_cast<double>(bytes);
+    while (m_allowance < 0 && !m_stop.load()) {
+        const auto wait = std::chrono::duration<double>(-m_allowance / rate);
+        m_progressed.wait_for(lock, std::min<std::chrono::duration<double>>(wait, kPaceRecheck));
+        topUp();
+    }
+}
+
+void FanOutUpload::Progressed(std::size_t index, std::int64_t position) {
     std::unique_lock<std::mutex> lock(m_mutex);
-    m_statuses[index].sent = sent;
+    const std::int64_t bytes = std::max<std::int64_t>(0, position - m_statuses[index].sent);
+    m_statuses[index].sent = position;
     m_movedAt[index] = Clock::now();
     m_progressed.notify_all();
+    ThrottleLocked(lock, bytes);
+    const std::int64_t sent = position - m_statuses[index].resumedFrom;
     // An upload far ahead of the others waits for them: on a shared link the uploads then end
     // together, instead of the last few crawling alone over links that could carry more. Its
     // socket's buffer still drains meanwhile, so the link stays busy. The wait is in short

@@ -22,6 +22,7 @@ public:
     // The size the file has now; it may have grown or shrunk since it was opened.
     std::int64_t Size() override;
     void Rewind() override;
+    void Seek(std::int64_t offset) override;
     // Fills as much of the buffer as the file holds; 0 at the end or on a read error.
     std::size_t Read(char* buffer, std::size_t size) override;
 

@@ -83,6 +83,10 @@ void FileSource::Rewind() {
     ::lseek(Fd(), 0, SEEK_SET);
 }
 
+void FileSource::Seek(std::int64_t offset) {
+    ::lseek(Fd(), static_cast<off_t>(offset), SEEK_SET);
+}
+
 std::size_t FileSource::Read(char* buffer, std::size_t size) {
     std::size_t done = 0;
     while (done < size) {

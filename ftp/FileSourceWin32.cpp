@@ -89,6 +89,12 @@ void FileSource::Rewind() {
     ::SetFilePointerEx(Native(m_file), start, nullptr, FILE_BEGIN);
 }
 
+void FileSource::Seek(std::int64_t offset) {
+    LARGE_INTEGER at{};
+    at.QuadPart = offset;
+    ::SetFilePointerEx(Native(m_file), at, nullptr, FILE_BEGIN);
+}
+
 std::size_t FileSource::Read(char* buffer, std::size_t size) {
     std::size_t done = 0;
     while (done < size) {

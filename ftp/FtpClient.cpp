@@ -1,9 +1,12 @@
 #include "ftp/FtpClient.h"
 
 #include <algorithm>
+#include <cctype>
 #include <initializer_list>
 #include <optional>
+#include <sstream>
 
+#include "core/Text.h"
 #include "ftp/Reply.h"
 #include "net/LineReader.h"
 #include "net/Socket.h"
@@ -78,17 +81,24 @@ net::Socket AwaitDataConnection(net::Socket& listener, net::Ipv4 serverAddress,
     }
 }
 
-// Sends the source from its first byte up to the size it has now, one piece at a time
-// through one buffer.
-void SendSource(FtpClient& client, UploadSource& source, net::Socket& data) {
-    source.Rewind();
+// Sends the source from the byte at start up to the size it had as sending began, one piece at
+// a time through one buffer. The work counts are positions in the source.
+void SendSource(FtpClient& client, UploadSource& source, net::Socket& data, std::int64_t start) {
     const std::int64_t total = std::max<std::int64_t>(0, source.Size());
+    if (start > 0) {
+        source.Seek(start);
+    } else {
+        source.Rewind();
+    }
     if (client.OnWorkBegin) {
         client.OnWorkBegin(client, WorkMode::wmWrite, total);
     }
     try {
+        std::int64_t sent = start;
+        if (start > 0 && client.OnWork) {
+            client.OnWork(client, WorkMode::wmWrite, sent);
+        }
         const auto buffer = std::make_unique<char[]>(kSendPieceSize);
-        std::int64_t sent = 0;
         for (;;) {
             const std::size_t piece = static_cast<std::size_t>(
                 std::min<std::int64_t>(total - sent, static_cast<std::int64_t>(kSendPieceSize)));
@@ -121,6 +131,71 @@ void SendSource(FtpClient& client, UploadSource& source, net::Socket& data) {
     }
 }
 
+// Replies that say the server does not know the command, or has no such file: the question
+// has no answer there, which is not a failure.
+bool SaysNotKnown(int code) {
+    return code == 500 || code == 502 || code == 504 || code == 550;
+}
+
+bool AllHex(const std::string& text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(),
+                                        [](unsigned char c) { return std::isxdigit(c) != 0; });
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+std::vector<std::string> Words(const std::string& text) {
+    std::istringstream in(text);
+    std::vector<std::string> words;
+    for (std::string word; in >> word;) {
+        words.push_back(word);
+    }
+    return words;
+}
+
+[[noreturn]] void ThrowUnexpected(const std::string& command, const Reply& reply) {
+    throw Failure("The server's answer to " + command + " makes no sense: " + reply.codeText + " " +
+                  (reply.textLines.empty() ? std::string() : reply.textLines.front()));
+}
+
+// "YYYYMMDDHHMMSS" with an optional fraction of a second (RFC 3659's time-val), in UTC.
+std::optional<std::chrono::system_clock::time_point> ParseTimeVal(const std::string& text) {
+    using namespace std::chrono;
+    if (text.size() < 14 || !std::all_of(text.begin(), text.begin() + 14,
+                                         [](unsigned char c) { return std::isdigit(c) != 0; })) {
+        return std::nullopt;
+    }
+    const auto number = [&](std::size_t at, std::size_t digits) {
+        return std::stoi(text.substr(at, digits));
+    };
+    const year_month_day date{year{number(0, 4)}, month{static_cast<unsigned>(number(4, 2))},
+                              day{static_cast<unsigned>(number(6, 2))}};
+    const int h = number(8, 2);
+    const int m = number(10, 2);
+    const int s = number(12, 2);
+    if (!date.ok() || h > 23 || m > 59 || s > 60) {
+        return std::nullopt;
+    }
+    system_clock::duration fraction{0};
+    if (text.size() > 14) {
+        const std::string digits = text.substr(15);
+        if (text[14] != '.' || digits.empty() || digits.size() > 9 ||
+            !std::all_of(digits.begin(), digits.end(),
+                         [](unsigned char c) { return std::isdigit(c) != 0; })) {
+            return std::nullopt;
+        }
+        const long long nanos = std::stoll(digits + std::string(9 - digits.size(), '0'));
+        fraction = duration_cast<system_clock::duration>(nanoseconds(nanos));
+    }
+    return time_point_cast<system_clock::duration>(sys_days{date}) + hours{h} + minutes{m} +
+           seconds{s} + fraction;
+}
+
 }  // namespace
 
 struct FtpClient::State {
@@ -143,6 +218,8 @@ struct FtpClient::State {
     std::chrono::milliseconds replyTimeout{60000};
     // The client's stop flag, taken at the start of each operation.
     const net::StopFlag* stop = nullptr;
+    // Where the current or last upload began sending in its source.
+    std::int64_t uploadStart = 0;
 
     void Close() noexcept {
         ShutdownAndClose(control);
@@ -301,6 +378,30 @@ struct FtpClient::State {
         }
     }
 
+    void RequireConnection() const {
+        if (connection == Connection::Absent) {
+            throw Failure(kNotConnected);
+        }
+    }
+
+    // Sends a command about a file and reads its reply: the reply when its code is accepted,
+    // nothing when it says the server does not know the command or the file; raises otherwise.
+    std::optional<Reply> Ask(const FtpClient& client, const std::string& command,
+                             const std::string& name, std::initializer_list<int> accepted) {
+        RequireConnection();
+        CheckCommandText(name);
+        BeginExchange(client);
+        SendCommand(name.empty() ? command : command + " " + name);
+        lastReply = ReadOneReply();
+        if (std::find(accepted.begin(), accepted.end(), lastReply.code) != accepted.end()) {
+            return lastReply;
+        }
+        if (SaysNotKnown(lastReply.code)) {
+            return std::nullopt;
+        }
+        throw ReplyError(lastReply);
+    }
+
     const Reply& Expect(std::initializer_list<int> accepted,
                         Clock::time_point deadline = Clock::time_point::max()) {
         lastReply = ReadOneReply(deadline);
@@ -351,13 +452,33 @@ void FtpClient::ConnectAndLogin() {
     }
 }
 
-void FtpClient::UploadStream(UploadSource& source, const std::string& name) {
+void UploadSource::Seek(std::int64_t offset) {
+    Rewind();
+    char buffer[8192];
+    while (offset > 0) {
+        const std::size_t piece =
+            static_cast<std::size_t>(std::min<std::int64_t>(offset, sizeof buffer));
+        const std::size_t read = Read(buffer, piece);
+        if (read == 0) {
+            throw Failure(kNoDataToRead);
+        }
+        offset -= static_cast<std::int64_t>(read);
+    }
+}
+
+std::int64_t FtpClient::UploadStart() const {
+    return m_state->uploadStart;
+}
+
+std::int64_t FtpClient::UploadStream(UploadSource& source, const std::string& name,
+                                     std::int64_t from) {
     State& s = *m_state;
     if (s.connection == State::Connection::Absent) {
         throw Failure(kNotConnected);
     }
     CheckCommandText(name);
     s.BeginExchange(*this);
+    s.uploadStart = 0;
 
     net::Socket data;
     {
@@ -377,6 +498,14 @@ void FtpClient::UploadStream(UploadSource& source, const std::string& name) {
                       std::to_string((address >> 8) & 0xFF) + "," + std::to_string(address & 0xFF) +
                       "," + std::to_string(port / 256) + "," + std::to_string(port % 256));
         s.Expect({200});
+        // REST goes last before the STOR it applies to. A server that refuses it stores the
+        // whole file from its first byte.
+        if (from > 0 && from < source.Size()) {
+            s.SendCommand("REST " + std::to_string(from));
+            if (s.Expect({350, 500, 501, 502, 504, 550, 554}).code == 350) {
+                s.uploadStart = from;
+            }
+        }
         s.SendCommand("STOR " + name);
         s.Expect({125, 150});
         s.finalReplyPending = true;
@@ -384,7 +513,7 @@ void FtpClient::UploadStream(UploadSource& source, const std::string& name) {
     }  // the listener is closed here, whatever happened: no second data connection is taken
 
     try {
-        SendSource(*this, source, data);
+        SendSource(*this, source, data, s.uploadStart);
     } catch (...) {
         // A normal end would make the server store the part sent as the whole file.
         data.Abort();
@@ -404,6 +533,7 @@ void FtpClient::UploadStream(UploadSource& source, const std::string& name) {
             throw ReplyError(finalReply);
         }
     }
+    return s.uploadStart;
 }
 
 void FtpClient::Rename(const std::string& from, const std::string& to) {
@@ -429,6 +559,107 @@ void FtpClient::Delete(const std::string& name) {
     s.BeginExchange(*this);
     s.SendCommand("DELE " + name);
     s.Expect({250, 200});
+}
+
+std::optional<std::int64_t> FtpClient::Size(const std::string& name) {
+    const auto reply = m_state->Ask(*this, "SIZE", name, {213});
+    if (!reply) {
+        return std::nullopt;
+    }
+    const std::vector<std::string> words = Words(reply->textLines.front());
+    if (words.empty() || words.front().size() > 18 ||
+        !std::all_of(words.front().begin(), words.front().end(),
+                     [](unsigned char c) { return std::isdigit(c) != 0; })) {
+        ThrowUnexpected("SIZE", *reply);
+    }
+    return std::stoll(words.front());
+}
+
+std::optional<std::chrono::system_clock::time_point> FtpClient::ModificationTime(
+    const std::string& name) {
+    const auto reply = m_state->Ask(*this, "MDTM", name, {213});
+    if (!reply) {
+        return std::nullopt;
+    }
+    const std::vector<std::string> words = Words(reply->textLines.front());
+    const auto time = words.empty() ? std::nullopt : ParseTimeVal(words.front());
+    if (!time) {
+        ThrowUnexpected("MDTM", *reply);
+    }
+    return time;
+}
+
+std::vector<std::string> FtpClient::Features() {
+    const auto reply = m_state->Ask(*this, "FEAT", "", {211});
+    std::vector<std::string> features;
+    // The first and the last line frame the list; a one-line 211 lists nothing.
+    if (reply && reply->textLines.size() > 2) {
+        for (std::size_t i = 1; i + 1 < reply->textLines.size(); ++i) {
+            std::string feature = Trimmed(reply->textLines[i]);
+            if (!feature.empty()) {
+                features.push_back(std::move(feature));
+            }
+        }
+    }
+    return features;
+}
+
+bool FtpClient::SelectHash(const std::string& algorithm) {
+    CheckCommandText(algorithm);
+    try {
+        return m_state->Ask(*this, "OPTS HASH", algorithm, {200}).has_value();
+    } catch (const ReplyError& e) {
+        // 501: not an algorithm this server has.
+        if (e.Code() == 501) {
+            return false;
+        }
+        throw;
+    }
+}
+
+std::optional<ServerDigest> FtpClient::Hash(const std::string& name) {
+    const auto reply = m_state->Ask(*this, "HASH", name, {213});
+    if (!reply) {
+        return std::nullopt;
+    }
+    // "SHA-256 0-49 169cd22282da7f147cb491e559e9dd filename"
+    const std::vector<std::string> words = Words(reply->textLines.front());
+    if (words.size() < 3 || !AllHex(words[2])) {
+        ThrowUnexpected("HASH", *reply);
+    }
+    return ServerDigest{words[0], Lower(words[2])};
+}
+
+namespace {
+
+// The first word of an X-command's reply that can be the digest: servers differ in what they
+// put around it.
+std::optional<ServerDigest> DigestIn(const std::string& command, const Reply& reply,
+                                     const std::string& algorithm, std::size_t digits) {
+    for (const std::string& word : Words(reply.textLines.front())) {
+        if (AllHex(word) && (word.size() == digits || (digits == 8 && word.size() < 8))) {
+            return ServerDigest{algorithm, Lower(std::string(digits - word.size(), '0') + word)};
+        }
+    }
+    ThrowUnexpected(command, reply);
+}
+
+}  // namespace
+
+std::optional<ServerDigest> FtpClient::Xmd5(const std::string& name) {
+    const auto reply = m_state->Ask(*this, "XMD5", name, {200, 213, 250, 251});
+    if (!reply) {
+        return std::nullopt;
+    }
+    return DigestIn("XMD5", *reply, "MD5", 32);
+}
+
+std::optional<ServerDigest> FtpClient::Xcrc(const std::string& name) {
+    const auto reply = m_state->Ask(*this, "XCRC", name, {200, 213, 250, 251});
+    if (!reply) {
+        return std::nullopt;
+    }
+    return DigestIn("XCRC", *reply, "CRC32", 8);
 }
 
 }  // namespace orvanta::ftp

@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "net/Socket.h"
 
@@ -22,6 +24,16 @@ public:
     virtual void Rewind() = 0;
     // Reads up to size bytes; 0 means no data could be read.
     virtual std::size_t Read(char* buffer, std::size_t size) = 0;
+    // Moves to the byte at offset. The default rewinds and reads up to it.
+    virtual void Seek(std::int64_t offset);
+};
+
+// A digest the server computed of a file it holds.
+struct ServerDigest {
+    // The algorithm as the server named it ("SHA-256", "MD5", ...).
+    std::string algorithm;
+    // The digest in lower-case hexadecimal.
+    std::string hex;
 };
 
 // The client side of FTP as far as uploads need it: log in, binary type, store files over
@@ -65,7 +77,30 @@ public:
     std::function<void(FtpClient&, WorkMode)> OnWorkEnd;
 
     void ConnectAndLogin();
-    void UploadStream(UploadSource& source, const std::string& name);
+    // Stores the source under name. With from above 0 (and below the source's size) the server
+    // is asked to resume there (REST, RFC 3659): where it answers 350 only the rest is sent,
+    // otherwise the whole source. Returns the byte sending began at, as UploadStart does.
+    std::int64_t UploadStream(UploadSource& source, const std::string& name, std::int64_t from = 0);
+    // Where the current (or last) upload's sending began in its source; known from before
+    // OnWorkBegin, whose work counts are then positions in the source.
+    std::int64_t UploadStart() const;
+
+    // SIZE name (RFC 3659): the size the server holds for the file, in bytes. Nothing when the
+    // server knows no such command (500, 502, 504) or no such file (550); other refusals raise.
+    std::optional<std::int64_t> Size(const std::string& name);
+    // MDTM name (RFC 3659): when the file was last modified, in UTC. Nothing as for Size.
+    std::optional<std::chrono::system_clock::time_point> ModificationTime(const std::string& name);
+    // FEAT (RFC 2389): the features the server lists, one a line, trimmed ("SIZE",
+    // "HASH SHA-256*;MD5"). Empty when it knows no FEAT.
+    std::vector<std::string> Features();
+    // OPTS HASH algorithm: whether the server now hashes with it.
+    bool SelectHash(const std::string& algorithm);
+    // HASH name: the server's digest of the whole file with its current algorithm. Nothing as
+    // for Size.
+    std::optional<ServerDigest> Hash(const std::string& name);
+    // XMD5 name and XCRC name: the server's MD5 or CRC-32 of the file. Nothing as for Size.
+    std::optional<ServerDigest> Xmd5(const std::string& name);
+    std::optional<ServerDigest> Xcrc(const std::string& name);
     // RNFR from, then RNTO to: the server's file `from` takes the name `to`.
     void Rename(const std::string& from, const std::string& to);
     // DELE name.

@@ -8,8 +8,11 @@
 #include <memory>
 #include <sstream>
 
+#include "ftp/Digest.h"
 #include "net/Socket.h"
+#include "tests/ftp/ScriptedFtpServer.h"
 #include "tests/ftp/TestSources.h"
+#include "tests/ftp/VsFtpServer.h"
 #include "tests/support/PyFtpServer.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/Wait.h"
@@ -341,6 +344,415 @@ TEST_F(TemporaryNameTest, aRefusedRenameFailsWithTheServersTextAndRemovesThePart
     EXPECT_TRUE(fs::is_directory(m_homes[refusing] / kName));
     EXPECT_FALSE(PartLeft(refusing));
     EXPECT_EQ(StoreCommands(refusing).back(), "DELE " + m_part);
+}
+
+}  // namespace
+}  // namespace orvanta::ftp
+
+namespace orvanta::ftp {
+namespace {
+
+// Copies that look before they send, resume what an earlier copy left and prove what arrived,
+// against real servers (pyftpdlib records the wire, vsftpd is the second opinion) and the
+// scripted server for replies real ones do not give.
+class CheckedCopyTest : public TemporaryNameTest {
+protected:
+    static FanOutUpload::Options Checked() {
+        FanOutUpload::Options options;
+        options.store = FanOutUpload::Store::ViaTemporaryName;
+        options.skipPresent = true;
+        options.resume = true;
+        options.prove = true;
+        return options;
+    }
+    std::size_t AddVsServer() {
+        const fs::path home = m_dir / ("home" + std::to_string(m_homes.size()));
+        fs::create_directory(home);
+        m_homes.push_back(home);
+        m_servers.push_back(nullptr);  // indices stay those of the homes
+        m_vs.push_back(std::make_unique<test::VsFtpServer>(home.string(), true));
+        AddClient(m_vs.back()->Port());
+        m_clients.back()->Username = test::VsFtpServer::User();
+        return m_homes.size() - 1;
+    }
+    std::size_t AddScripted(test::ScriptedFtpServer::Script script) {
+        m_scripted.push_back(std::make_unique<test::ScriptedFtpServer>(std::move(script)));
+        m_homes.push_back({});
+        m_servers.push_back(nullptr);
+        AddClient(m_scripted.back()->Port());
+        return m_homes.size() - 1;
+    }
+    std::vector<FanOutUpload::Status> CopyOnce(const FanOutUpload::Options& options = Checked()) {
+        FanOutUpload upload(m_file, kName, Clients(), FanOutUpload::Login::First, options);
+        upload.Wait();
+        for (auto& client : m_clients) {
+            client->Disconnect();
+        }
+        return upload.Statuses();
+    }
+    std::size_t Count(std::size_t server, const std::string& prefix) const {
+        const auto commands = m_servers[server]->Commands();
+        return static_cast<std::size_t>(
+            std::count_if(commands.begin(), commands.end(),
+                          [&](const std::string& c) { return c.rfind(prefix, 0) == 0; }));
+    }
+    void SetChangedAt(const fs::path& path, std::chrono::system_clock::time_point at) {
+        fs::last_write_time(path, std::chrono::file_clock::from_sys(at));
+    }
+    void TearDown() override {
+        m_vs.clear();
+        m_scripted.clear();
+        FanOutUploadTest::TearDown();
+    }
+
+    std::vector<std::unique_ptr<test::VsFtpServer>> m_vs;
+    std::vector<std::unique_ptr<test::ScriptedFtpServer>> m_scripted;
+};
+
+TEST_F(CheckedCopyTest, aSecondCopySendsNothingWhereTheFileIsAlreadyThere) {
+    const std::size_t py = AddServer();
+    const std::size_t vs = AddVsServer();
+    for (const auto& status : CopyOnce()) {
+        EXPECT_EQ(status.stage, Stage::Done) << status.error;
+        EXPECT_FALSE(status.alreadyPresent);
+        EXPECT_EQ(status.proof, "size");
+    }
+    const auto second = CopyOnce();
+    for (std::size_t server : {py, vs}) {
+        SCOPED_TRACE(server);
+        EXPECT_EQ(second[server].stage, Stage::Done) << second[server].error;
+        EXPECT_TRUE(second[server].alreadyPresent);
+        EXPECT_EQ(second[server].sent, 0);
+        EXPECT_EQ(second[server].total, static_cast<std::int64_t>(m_bytes.size()));
+        EXPECT_TRUE(Stored(server) == m_bytes);
+        EXPECT_FALSE(PartLeft(server));
+    }
+    EXPECT_EQ(Count(py, "STOR "), 1u) << "the second copy opened no data connection";
+    EXPECT_EQ(Count(py, "PORT "), 1u);
+    // Sent regardless when the caller does not ask.
+    FanOutUpload::Options all = Checked();
+    all.skipPresent = false;
+    const auto third = CopyOnce(all);
+    EXPECT_FALSE(third[py].alreadyPresent);
+    EXPECT_EQ(Count(py, "STOR "), 2u);
+}
+
+TEST_F(CheckedCopyTest, theSizeAndTimeTheServerHoldsDecideWhetherItIsSent) {
+    using std::chrono::seconds;
+    const auto changed = std::chrono::floor<seconds>(std::chrono::system_clock::now()) -
+                         std::chrono::hours(1) + std::chrono::milliseconds(700);
+    SetChangedAt(m_file, changed);
+    struct Case {
+        const char* what;
+        std::string held;  // empty: nothing under the name
+        std::chrono::system_clock::time_point storedAt;
+        bool present;
+    };
+    const Case cases[] = {
+        {"same size, stored after the change", m_bytes, changed + seconds(30), true},
+        // Servers give whole seconds: the change's second counts as not older.
+        {"same size, stored in the second of the change", m_bytes,
+         changed - std::chrono::milliseconds(700), true},
+        {"same size, stored before the change", m_bytes, changed - seconds(2), false},
+        {"another size, stored after the change", m_bytes + "x", changed + seconds(30), false},
+        {"nothing there", "", changed, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::size_t server = AddServer();
+        if (!c.held.empty()) {
+            std::ofstream(m_homes[server] / kName, std::ios::binary) << c.held;
+            SetChangedAt(m_homes[server] / kName, c.storedAt);
+        }
+    }
+    const auto statuses = CopyOnce();
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].what);
+        EXPECT_EQ(statuses[i].stage, Stage::Done) << statuses[i].error;
+        EXPECT_EQ(statuses[i].alreadyPresent, cases[i].present);
+        EXPECT_EQ(Count(i, "STOR "), cases[i].present ? 0u : 1u);
+        EXPECT_TRUE(Stored(i) == m_bytes);
+    }
+}
+
+TEST_F(CheckedCopyTest, anInterruptedCopyKeepsItsPartAndTheNextSendsOnlyTheRest) {
+    // Slow enough that the copy is surely under way, and far from done, when it stops.
+    UseSourceOf(2 * 1024 * 1024 + 555);
+    const std::size_t cancelled = AddServerHoldingTheEarlierFile(200 * 1024);
+    const std::size_t killed = AddServerHoldingTheEarlierFile(200 * 1024);
+    {
+        FanOutUpload upload(m_file, kName, Clients(), FanOutUpload::Login::First, Checked());
+        // Until both servers have written a good piece of the part (what the client has sent
+        // may still sit in the sockets' buffers).
+        ASSERT_TRUE(orvanta::test::WaitUntil(
+            [&] {
+                return std::all_of(m_homes.begin(), m_homes.end(), [&](const fs::path& home) {
+                    std::error_code error;
+                    return fs::file_size(home / m_part, error) > 300000 && !error;
+                });
+            },
+            std::chrono::seconds(20)));
+        // One server goes away under the upload; the other is cancelled.
+        m_servers[killed].reset();
+        upload.Cancel("Copia annullata.");
+        upload.Wait();
+        const auto statuses = upload.Statuses();
+        EXPECT_EQ(statuses[cancelled].error, "Copia annullata.");
+        EXPECT_EQ(statuses[killed].stage, Stage::Failed);
+    }
+    EXPECT_EQ(StoreCommands(cancelled), (std::vector<std::string>{"STOR " + m_part}))
+        << "no DELE: the part is kept";
+    // The servers come back on the same folders, at full speed.
+    std::vector<std::int64_t> partSizes;
+    for (std::size_t server : {cancelled, killed}) {
+        m_servers[server] = std::make_unique<orvanta::test::PyFtpServer>(m_homes[server].string(),
+                                                                         kUser, kPassword);
+        m_clients[server]->Port = m_servers[server]->Port();
+        ASSERT_TRUE(PartLeft(server));
+        partSizes.push_back(static_cast<std::int64_t>(fs::file_size(m_homes[server] / m_part)));
+        EXPECT_GT(partSizes.back(), 0);
+        EXPECT_TRUE(ReadFile(m_homes[server] / m_part) ==
+                    m_bytes.substr(0, static_cast<std::size_t>(partSizes.back())));
+        EXPECT_EQ(Stored(server), m_earlier);
+    }
+    const auto statuses = CopyOnce();
+    const std::size_t servers[] = {cancelled, killed};
+    for (std::size_t k = 0; k < 2; ++k) {
+        const std::size_t server = servers[k];
+        SCOPED_TRACE(server);
+        EXPECT_EQ(statuses[server].stage, Stage::Done) << statuses[server].error;
+        EXPECT_EQ(statuses[server].resumedFrom, partSizes[k]);
+        EXPECT_EQ(statuses[server].sent - statuses[server].resumedFrom,
+                  static_cast<std::int64_t>(m_bytes.size()) - partSizes[k]);
+        EXPECT_TRUE(Stored(server) == m_bytes);
+        EXPECT_FALSE(PartLeft(server));
+        const auto commands = m_servers[server]->Commands();
+        const auto stor = std::find(commands.begin(), commands.end(), "STOR " + m_part);
+        ASSERT_NE(stor, commands.end());
+        EXPECT_EQ(*(stor - 1), "REST " + std::to_string(partSizes[k]));
+    }
+}
+
+TEST_F(CheckedCopyTest, aPartIsResumedOnlyWhenItCanBeAPieceOfThisFile) {
+    using std::chrono::seconds;
+    const auto changed = std::chrono::system_clock::now() - std::chrono::hours(1);
+    SetChangedAt(m_file, changed);
+    const auto size = static_cast<std::int64_t>(m_bytes.size());
+    struct Case {
+        const char* what;
+        std::string part;
+        std::chrono::system_clock::time_point writtenAt;
+        std::int64_t resumedFrom;
+    };
+    const Case cases[] = {
+        {"a piece written after the change", m_bytes.substr(0, 100000), changed + seconds(60),
+         100000},
+        {"a piece written before the change", m_bytes.substr(0, 100000), changed - seconds(60), 0},
+        {"longer than the file", m_bytes + "tail", changed + seconds(60), 0},
+        {"the whole file", m_bytes, changed + seconds(60), size},
+    };
+    for (const Case& c : cases) {
+        const std::size_t server = AddVsServer();
+        std::ofstream(m_homes[server] / m_part, std::ios::binary) << c.part;
+        SetChangedAt(m_homes[server] / m_part, c.writtenAt);
+    }
+    const auto statuses = CopyOnce();
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].what);
+        EXPECT_EQ(statuses[i].stage, Stage::Done) << statuses[i].error;
+        EXPECT_EQ(statuses[i].resumedFrom, cases[i].resumedFrom);
+        EXPECT_EQ(statuses[i].sent, size);
+        EXPECT_EQ(statuses[i].proof, "size");
+        EXPECT_TRUE(Stored(i) == m_bytes);
+        EXPECT_FALSE(PartLeft(i));
+    }
+}
+
+// The scripted server's side of one store: PORT, STOR, the data, 226; returns the data.
+std::string ServeStore(test::ScriptedSession& s, const std::string& name) {
+    const std::string port = s.Read();
+    s.Reply("200 PORT command successful.");
+    s.Expect("STOR " + name);
+    s.Reply("150 Ok to send data.");
+    test::Fd data = test::ScriptedSession::ConnectData(port);
+    std::string received = test::ScriptedSession::ReceiveAll(data);
+    s.Reply("226 Transfer complete.");
+    return received;
+}
+
+TEST_F(CheckedCopyTest, theServersAnswersAfterTheStoreDecideTheProof) {
+    const std::string part = m_part;
+    const std::string size = std::to_string(m_bytes.size());
+    const std::string sha256 = HexDigest(DigestAlgorithm::Sha256, m_bytes);
+    const std::string md5 = HexDigest(DigestAlgorithm::Md5, m_bytes);
+    const std::string crc = HexDigest(DigestAlgorithm::Crc32, m_bytes);
+    const auto features = [](const std::vector<std::string>& lines) {
+        return [lines](test::ScriptedSession& s) {
+            s.Expect("FEAT");
+            s.Reply("211-Features:");
+            for (const std::string& line : lines) {
+                s.Reply(" " + line);
+            }
+            s.Reply("211 End");
+        };
+    };
+    const auto renamed = [part](test::ScriptedSession& s) {
+        s.Expect("RNFR " + part);
+        s.Reply("350 Ready.");
+        s.Expect(std::string("RNTO ") + kName);
+        s.Reply("250 Renamed.");
+    };
+    const auto sizeIs = [part](const std::string& reply) {
+        return [part, reply](test::ScriptedSession& s) {
+            s.Expect("SIZE " + part);
+            s.Reply(reply);
+        };
+    };
+    using Step = std::function<void(test::ScriptedSession&)>;
+    struct Case {
+        const char* what;
+        std::vector<Step> afterStore;
+        std::string error;  // empty: done
+        std::string proof;
+    };
+    const std::vector<Case> cases = {
+        {"no SIZE, no FEAT: the server's 226 alone",
+         {sizeIs("500 Unknown command."),
+          [](test::ScriptedSession& s) {
+              s.Expect("FEAT");
+              s.Reply("500 Unknown command.");
+          },
+          renamed},
+         "",
+         ""},
+        {"a size that differs fails and keeps the part",
+         {
+             sizeIs("213 12"),
+         },
+         "The server holds 12 bytes under \"" + part + "\" where " + size +
+             " were sent; the file is not put under its name.",
+         ""},
+        {"HASH with the algorithm in use",
+         {sizeIs("213 " + size), features({"SIZE", "HASH SHA-1;SHA-256*;MD5"}),
+          [&](test::ScriptedSession& s) {
+              s.Expect("HASH " + part);
+              s.Reply("213 SHA-256 0-" + size + " " + sha256 + " " + part);
+          },
+          renamed},
+         "",
+         "size, SHA-256"},
+        {"HASH after choosing an algorithm known here",
+         {sizeIs("213 " + size), features({"HASH SHA-512*;MD5"}),
+          [&](test::ScriptedSession& s) {
+              s.Expect("OPTS HASH MD5");
+              s.Reply("200 MD5");
+              s.Expect("HASH " + part);
+              s.Reply("213 MD5 0-" + size + " " + md5 + " " + part);
+          },
+          renamed},
+         "",
+         "size, MD5"},
+        {"a digest that differs fails and removes the part",
+         {sizeIs("213 " + size), features({"HASH SHA-256*"}),
+          [&](test::ScriptedSession& s) {
+              s.Expect("HASH " + part);
+              s.Reply("213 SHA-256 0-" + size + " " + std::string(64, '0') + " " + part);
+              s.Expect("DELE " + part);
+              s.Reply("250 Deleted.");
+          }},
+         "The server's SHA-256 of \"" + part + "\" is " + std::string(64, '0') + ", the file's " +
+             sha256 + "; the part is removed.",
+         ""},
+        {"XMD5",
+         {sizeIs("213 " + size), features({"XCRC", "XMD5"}),
+          [&](test::ScriptedSession& s) {
+              s.Expect("XMD5 " + part);
+              s.Reply("250 " + md5);
+          },
+          renamed},
+         "",
+         "size, MD5"},
+        {"XCRC without SIZE",
+         {sizeIs("502 Not implemented."), features({"XCRC"}),
+          [&](test::ScriptedSession& s) {
+              s.Expect("XCRC " + part);
+              s.Reply("250 " + crc);
+          },
+          renamed},
+         "",
+         "CRC32"},
+    };
+    for (const Case& c : cases) {
+        const Case* each = &c;
+        AddScripted([each, part](test::ScriptedSession& s) {
+            s.Login();
+            // Neither the real name nor a part is known: no MDTM, no REST.
+            s.Expect(std::string("SIZE ") + kName);
+            s.Reply("550 No such file.");
+            s.Expect("SIZE " + part);
+            s.Reply("550 No such file.");
+            ServeStore(s, part);
+            for (const auto& step : each->afterStore) {
+                step(s);
+            }
+            if (const std::string rest = s.ReadUntilClosed(); !rest.empty()) {
+                throw std::runtime_error("sent after the last step: " + rest);
+            }
+        });
+    }
+    const auto statuses = CopyOnce();
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(cases[i].what);
+        EXPECT_EQ(m_scripted[i]->Finish(), "");
+        EXPECT_EQ(statuses[i].stage, cases[i].error.empty() ? Stage::Done : Stage::Failed);
+        EXPECT_EQ(statuses[i].error, cases[i].error);
+        EXPECT_EQ(statuses[i].proof, cases[i].proof);
+    }
+}
+
+TEST_F(CheckedCopyTest, aServerWithoutSizeMdtmOrRestIsSentTheWholeFile) {
+    // A part is there, but the server cannot say so: it is stored over from the first byte.
+    const std::string part = m_part;
+    std::string received;
+    AddScripted([&](test::ScriptedSession& s) {
+        s.Login();
+        for (const std::string& name : {std::string(kName), part}) {
+            s.Expect("SIZE " + name);
+            s.Reply("502 Command not implemented.");
+        }
+        received = ServeStore(s, part);
+        s.Expect("SIZE " + part);
+        s.Reply("502 Command not implemented.");
+        s.Expect("FEAT");
+        s.Reply("211 No features.");
+        s.Expect("RNFR " + part);
+        s.Reply("350 Ready.");
+        s.Expect(std::string("RNTO ") + kName);
+        s.Reply("250 Renamed.");
+        s.ReadUntilClosed();
+    });
+    const auto statuses = CopyOnce();
+    EXPECT_EQ(m_scripted[0]->Finish(), "");
+    EXPECT_EQ(statuses[0].stage, Stage::Done) << statuses[0].error;
+    EXPECT_EQ(statuses[0].resumedFrom, 0);
+    EXPECT_TRUE(received == m_bytes);
+}
+
+TEST_F(CheckedCopyTest, theRateLimitHoldsForAllTheUploadsTogether) {
+    UseSourceOf(1024 * 1024);
+    AddServer();
+    AddServer();
+    FanOutUpload::Options limited = Checked();
+    limited.bytesPerSecond = 1024 * 1024;
+    const auto began = std::chrono::steady_clock::now();
+    const auto statuses = CopyOnce(limited);
+    const auto took = std::chrono::steady_clock::now() - began;
+    for (std::size_t i = 0; i < statuses.size(); ++i) {
+        EXPECT_EQ(statuses[i].stage, Stage::Done) << statuses[i].error;
+        EXPECT_TRUE(Stored(i) == m_bytes);
+    }
+    // Two MiB at one MiB a second, less the allowance of a first burst.
+    EXPECT_GE(took, std::chrono::milliseconds(1800));
 }
 
 }  // namespace

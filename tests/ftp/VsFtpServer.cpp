@@ -51,7 +51,7 @@ bool Accepts(int port) {
 
 }  // namespace
 
-VsFtpServer::VsFtpServer(const std::string& home) {
+VsFtpServer::VsFtpServer(const std::string& home, bool othersWrite) {
     if (::access(kVsftpd, X_OK) != 0) {
         throw std::runtime_error("vsftpd is not installed");
     }
@@ -69,7 +69,8 @@ VsFtpServer::VsFtpServer(const std::string& home) {
                             << "anon_root=" << home << "\n"
                             << "anon_upload_enable=YES\n"
                             << "write_enable=YES\n"
-                            << "deny_file={*..*}\n";
+                            << "deny_file={*..*}\n"
+                            << "anon_other_write_enable=" << (othersWrite ? "YES" : "NO") << "\n";
     std::vector<std::string> args = {kVsftpd, m_config};
     char* argv[] = {args[0].data(), args[1].data(), nullptr};
     if (::posix_spawn(&m_pid, kVsftpd, nullptr, nullptr, argv, environ) != 0) {

@@ -26,8 +26,10 @@
 #include "ftp/FtpClient.h"
 #include "ftp/NamePart.h"
 #include "link/ControlChannel.h"
+#include "link/DateTimeText.h"
 #include "link/Protocol.h"
 #include "net/Socket.h"
+#include "net/SocketError.h"
 #include "registry/RegistryStore.h"
 
 namespace orvanta::tools {
@@ -39,7 +41,7 @@ using Clock = std::chrono::steady_clock;
 const ProgramUsage kProgram{
     "orvanta-group",
     "usage: orvanta-group COMMAND --group NAME [--registry PATH] [--file PATH]\n"
-    "                     [--timeout SECONDS]\n"
+    "                     [--timeout SECONDS] [--all] [--limit-rate RATE] [--watch SECONDS]\n"
     "       orvanta-group --help | --version\n"
     "Runs a group command on every active player of a viewing group at once.\n"
     "  copy        uploads the file to every player's FTP server (control port + 1)\n"
@@ -47,20 +49,30 @@ const ProgramUsage kProgram{
     "  play        starts playing\n"
     "  pause       pauses\n"
     "  fullscreen  switches to full screen\n"
+    "  status      probes every player's control port and FTP port at once: answer, greeting,\n"
+    "              round-trip time\n"
     "  --group NAME     the viewing group (needed)\n"
     "  --registry PATH  the registry file (default: data.mdb beside this program)\n"
     "  --file PATH      the file to copy or load (default: the file of the group's first\n"
     "                   active player)\n"
     "  --timeout SECONDS  ends the whole run after that long; players not done by then fail\n"
-    "A copy stores the file under a temporary name beside it (NAME.orvanta-part) and renames\n"
-    "it to NAME only once the server has confirmed the whole transfer.\n"
+    "  --all            copy: sends to every player, even one that already holds the file\n"
+    "  --limit-rate RATE  copy: at most RATE bytes a second over all players together; K and\n"
+    "                   M stand for KiB and MiB (40M is 40 MiB/s)\n"
+    "  --watch SECONDS  status: probes again every SECONDS and prints a line at each change\n"
+    "                   (once two probes in a row agree), until SIGINT, SIGTERM or --timeout\n"
+    "A copy first asks each server for the file's size and time (SIZE, MDTM): a player holding\n"
+    "as many bytes, stored no earlier than the file's last change, is left alone (already\n"
+    "present). The others receive it under a temporary name beside it (NAME.orvanta-part),\n"
+    "resumed where an earlier copy left one (REST); the server's size of it, and its digest\n"
+    "where it offers HASH, XMD5 or XCRC, must match before it is renamed to NAME.\n"
     "On a terminal, a live line per player and a table at the end; otherwise one plain line\n"
     "per event.\n"
-    "Exit status: 0 every player succeeded; 1 any player failed (the others are still\n"
-    "served), or the registry could not be read; 2 wrong arguments, a missing registry, an\n"
-    "unknown group or a file that cannot be sent; 3 every player succeeded but the output\n"
-    "could not be written; 130 stopped by SIGINT, 143 by SIGTERM (what was under way is\n"
-    "cancelled and the table shows how far each player got).\n"};
+    "Exit status: 0 every player succeeded (status: every port answered); 1 any player failed\n"
+    "(the others are still served), or the registry could not be read; 2 wrong arguments, a\n"
+    "missing registry, an unknown group or a file that cannot be sent; 3 every player\n"
+    "succeeded but the output could not be written; 130 stopped by SIGINT, 143 by SIGTERM\n"
+    "(what was under way is cancelled and the table shows how far each player got).\n"};
 
 constexpr int kAllDone = 0;
 constexpr int kSomeFailed = 1;
@@ -68,7 +80,7 @@ constexpr int kBadInput = kUsageError;
 constexpr int kOutputLost = 3;
 constexpr int kSignalBase = 128;
 
-const std::set<std::string> kCommands = {"copy", "load", "play", "pause", "fullscreen"};
+const std::set<std::string> kCommands = {"copy", "load", "play", "pause", "fullscreen", "status"};
 
 // An error text as the manager's error box shows it, on one line, with nothing a terminal would
 // act on.
@@ -120,6 +132,8 @@ struct Player {
     ftp::FtpClient ftp;
     bool failed = false;
     std::string error;
+    // How the copy went for this player, once it has begun.
+    std::optional<ftp::FanOutUpload::Status> copy;
 
     void Fail(const std::string& text) {
         failed = true;
@@ -281,25 +295,79 @@ public:
         m_env.out << std::flush;
     }
 
-    void Summary(const std::vector<std::unique_ptr<Player>>& players) {
+    // The table at the end (on a terminal) and the count. After a copy each row also says
+    // what was sent, where it resumed, how the arrival was proven, the time and the rate.
+    void Summary(const std::vector<std::unique_ptr<Player>>& players, bool copy) {
         std::size_t failed = 0;
+        std::size_t present = 0;
         for (const auto& player : players) {
             failed += player->failed ? 1 : 0;
+            present += !player->failed && player->copy && player->copy->alreadyPresent ? 1 : 0;
         }
         if (m_env.terminal) {
             const std::size_t width = LabelWidth(players);
-            m_env.out << "\n" << Padded("player", width) << "  result  error\n";
+            m_env.out << "\n" << Padded("player", width) << "  ";
+            if (copy) {
+                m_env.out << Padded("result", 12) << "  " << Padded("sent", 10) << "  "
+                          << Padded("resumed", 10) << "  " << Padded("proof", 13) << "  "
+                          << Padded("time", 9) << "  " << Padded("rate", 11) << "  error\n";
+            } else {
+                m_env.out << "result  error\n";
+            }
             for (const auto& player : players) {
-                m_env.out << Padded(player->label, width) << "  "
-                          << (player->failed ? "failed  " + OneLine(player->error) : "done")
-                          << "\n";
+                std::string row = Padded(player->label, width) + "  ";
+                if (copy) {
+                    row += CopyColumns(*player);
+                } else {
+                    row += player->failed ? "failed  " + OneLine(player->error) : "done";
+                }
+                while (!row.empty() && row.back() == ' ') {
+                    row.pop_back();
+                }
+                m_env.out << row << "\n";
             }
         }
         m_env.out << players.size() - failed << " of " << players.size() << " players done";
+        if (present > 0) {
+            m_env.out << " (" << present << " già presente)";
+        }
         if (failed > 0) {
             m_env.out << ", " << failed << " failed";
         }
         m_env.out << "\n" << std::flush;
+    }
+
+    // A copy's columns after the player: result, sent, resumed, proof, time, rate, error.
+    static std::string CopyColumns(const Player& player) {
+        const std::string result =
+            player.failed ? "failed"
+                          : (player.copy && player.copy->alreadyPresent ? "già presente" : "done");
+        std::string sent = "-";
+        std::string resumed = "-";
+        std::string proof = "-";
+        std::string time = "-";
+        std::string rate = "-";
+        if (player.copy) {
+            const auto& status = *player.copy;
+            const std::int64_t bytes = status.sent - status.resumedFrom;
+            if (!status.alreadyPresent && status.total >= 0) {
+                sent = Mib(bytes);
+            }
+            if (status.resumedFrom > 0) {
+                resumed = std::to_string(status.resumedFrom);
+            }
+            if (!player.failed && !status.alreadyPresent) {
+                proof = status.proof.empty() ? "none" : status.proof;
+            }
+            if (status.sendingSince != Clock::time_point{} &&
+                status.endedAt >= status.sendingSince) {
+                time = Seconds(status.endedAt - status.sendingSince);
+                rate = Rate(bytes, status.endedAt - status.sendingSince);
+            }
+        }
+        return Padded(result, 12) + "  " + Padded(sent, 10) + "  " + Padded(resumed, 10) + "  " +
+               Padded(proof, 13) + "  " + Padded(time, 9) + "  " + Padded(rate, 11) + "  " +
+               (player.failed ? OneLine(player.error) : std::string());
     }
 
 private:
@@ -310,8 +378,11 @@ private:
         }
         return width;
     }
+    // Padded to the width in characters: a UTF-8 sequence takes one column.
     static std::string Padded(const std::string& text, std::size_t width) {
-        return text + std::string(width > text.size() ? width - text.size() : 0, ' ');
+        const std::size_t shown = static_cast<std::size_t>(
+            std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+        return text + std::string(width > shown ? width - shown : 0, ' ');
     }
     static std::string ProgressText(const ftp::FanOutUpload::Status& status,
                                     Clock::time_point now) {
@@ -321,10 +392,17 @@ private:
                 return "waiting";
             case Stage::LoggingIn:
                 return "logging in";
+            case Stage::Checking:
+                return "checking what the server holds";
             case Stage::Failed:
                 return "failed";
-            case Stage::Sending:
             case Stage::Done:
+                if (status.alreadyPresent) {
+                    return "già presente";
+                }
+                break;
+            case Stage::Sending:
+            case Stage::Proving:
                 break;
         }
         const std::int64_t total = std::max<std::int64_t>(status.total, 0);
@@ -334,8 +412,10 @@ private:
         char text[128];
         std::snprintf(text, sizeof text, "%10s / %-10s %3d%%  %s%s", Mib(status.sent).c_str(),
                       Mib(total).c_str(), percent,
-                      Rate(status.sent, end - status.sendingSince).c_str(),
-                      status.stage == Stage::Done ? "  done" : "");
+                      Rate(status.sent - status.resumedFrom, end - status.sendingSince).c_str(),
+                      status.stage == Stage::Done      ? "  done"
+                      : status.stage == Stage::Proving ? "  proving"
+                                                       : "");
         return text;
     }
 
@@ -354,8 +434,14 @@ void FailTheRest(std::vector<std::unique_ptr<Player>>& players, const std::strin
     }
 }
 
+// What the operator asked of a copy beyond the file.
+struct CopyRequest {
+    bool all = false;
+    std::int64_t bytesPerSecond = 0;
+};
+
 void Copy(std::vector<std::unique_ptr<Player>>& players, const std::string& path, Report& report,
-          const RunLimit& limit) {
+          const RunLimit& limit, const CopyRequest& request) {
     std::vector<ftp::FtpClient*> clients;
     std::vector<std::size_t> uploading;
     for (std::size_t i = 0; i < players.size(); ++i) {
@@ -371,10 +457,17 @@ void Copy(std::vector<std::unique_ptr<Player>>& players, const std::string& path
         clients.push_back(&player.ftp);
         uploading.push_back(i);
     }
-    // Under a temporary name until complete: a copy cut short by anything (a signal, the
-    // timeout, a lost link, the program killed) never leaves a part under the real name.
+    // Under a temporary name until complete and proven: a copy cut short by anything (a signal,
+    // the timeout, a lost link, the program killed) never leaves a part under the real name,
+    // and the next copy takes the part up where it ended.
+    ftp::FanOutUpload::Options options;
+    options.store = ftp::FanOutUpload::Store::ViaTemporaryName;
+    options.skipPresent = !request.all;
+    options.resume = true;
+    options.prove = true;
+    options.bytesPerSecond = request.bytesPerSecond;
     ftp::FanOutUpload upload(path, ftp::NamePart(path), clients, ftp::FanOutUpload::Login::First,
-                             ftp::FanOutUpload::Store::ViaTemporaryName);
+                             options);
     std::vector<ftp::FanOutUpload::Status> shown(clients.size());
     for (bool finished = false; !finished;) {
         finished = upload.WaitForChange(std::chrono::milliseconds(250));
@@ -385,18 +478,34 @@ void Copy(std::vector<std::unique_ptr<Player>>& players, const std::string& path
         for (std::size_t k = 0; k < statuses.size(); ++k) {
             const auto& now = statuses[k];
             Player& player = *players[uploading[k]];
+            player.copy = now;
             if (now.stage == shown[k].stage) {
                 continue;
             }
             using Stage = ftp::FanOutUpload::Stage;
-            if (now.stage == Stage::Sending ||
-                (now.stage == Stage::Done && shown[k].stage != Stage::Sending)) {
-                report.Event(player, "sending " + std::to_string(now.total) + " bytes");
+            const bool sendingSeen =
+                shown[k].stage == Stage::Sending || shown[k].stage == Stage::Proving;
+            if ((now.stage == Stage::Sending ||
+                 ((now.stage == Stage::Proving || now.stage == Stage::Done) && !sendingSeen)) &&
+                !now.alreadyPresent) {
+                if (now.resumedFrom > 0) {
+                    report.Event(player, "resuming at byte " + std::to_string(now.resumedFrom) +
+                                             " of " + std::to_string(now.total));
+                } else {
+                    report.Event(player, "sending " + std::to_string(now.total) + " bytes");
+                }
             }
-            if (now.stage == Stage::Done) {
-                report.Event(player, "done " + std::to_string(now.sent) + " bytes in " +
-                                         Seconds(now.endedAt - now.sendingSince) + ", " +
-                                         Rate(now.sent, now.endedAt - now.sendingSince));
+            if (now.stage == Stage::Done && now.alreadyPresent) {
+                report.Event(player,
+                             "già presente (" + std::to_string(now.total) + " bytes, not sent)");
+            } else if (now.stage == Stage::Done) {
+                const std::int64_t sent = now.sent - now.resumedFrom;
+                const auto took = now.sendingSince == Clock::time_point{}
+                                      ? Clock::duration{0}
+                                      : now.endedAt - now.sendingSince;
+                report.Event(player, "done " + std::to_string(sent) + " bytes in " + Seconds(took) +
+                                         ", " + Rate(sent, took) +
+                                         ", proof: " + (now.proof.empty() ? "none" : now.proof));
             } else if (now.stage == Stage::Failed) {
                 player.Fail(now.error);
                 report.Event(player, "failed: " + OneLine(now.error));
@@ -445,6 +554,263 @@ std::string LineFor(const std::string& command, const std::string& file) {
     return link::FullScreenLine();
 }
 
+// How long a probe waits for a port's first line after the connection is made.
+constexpr std::chrono::milliseconds kGreetingWait{500};
+constexpr std::size_t kGreetingBytes = 200;
+
+// One port's answer to a probe.
+struct PortState {
+    enum class Kind { Up, Refused, Silent, Failed };
+    Kind kind = Kind::Silent;
+    Clock::duration roundTrip{};
+    // The first line it sent within the short wait, shown safely; empty when none came.
+    std::string greeting;
+    std::string error;
+
+    bool Up() const { return kind == Kind::Up; }
+    std::string Text() const {
+        switch (kind) {
+            case Kind::Up: {
+                char rtt[32];
+                std::snprintf(rtt, sizeof rtt, "up %.1f ms",
+                              std::chrono::duration<double, std::milli>(roundTrip).count());
+                return greeting.empty() ? rtt : std::string(rtt) + "  " + greeting;
+            }
+            case Kind::Refused:
+                return "refused";
+            case Kind::Silent:
+                return "no answer";
+            case Kind::Failed:
+                break;
+        }
+        return "failed: " + error;
+    }
+};
+
+// Connects, takes the first line the port sends within a short wait, and closes, all before
+// the deadline. Nothing is sent: a probe asks nothing of the player.
+PortState ProbePort(const std::string& host, int port, Clock::time_point deadline,
+                    const net::StopFlag* stop) {
+    PortState state;
+    const auto began = Clock::now();
+    const auto left = [](Clock::time_point until) {
+        return std::max<std::int64_t>(
+            0, std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now()).count());
+    };
+    net::Socket socket;
+    try {
+        if (left(deadline) == 0) {
+            return state;
+        }
+        socket = net::ConnectTcp(host, port, std::chrono::milliseconds(left(deadline)), stop);
+    } catch (const net::Stopped&) {
+        return state;
+    } catch (const net::SocketError& e) {
+        state.kind = e.Code() == net::kTimedOut            ? PortState::Kind::Silent
+                     : e.Code() == net::kConnectionRefused ? PortState::Kind::Refused
+                                                           : PortState::Kind::Failed;
+        state.error = OneLine(e.what());
+        return state;
+    } catch (const std::exception& e) {
+        state.kind = PortState::Kind::Failed;
+        state.error = OneLine(e.what());
+        return state;
+    }
+    state.kind = PortState::Kind::Up;
+    state.roundTrip = Clock::now() - began;
+    const auto greetBy = std::min(Clock::now() + kGreetingWait, deadline);
+    std::string line;
+    try {
+        while (line.size() < kGreetingBytes && line.find_first_of("\r\n") == std::string::npos) {
+            const auto wait = left(greetBy);
+            if (wait == 0 || !socket.WaitReadable(static_cast<int>(wait), stop)) {
+                break;
+            }
+            char piece[kGreetingBytes];
+            const std::size_t got = socket.Receive(piece, kGreetingBytes - line.size());
+            if (got == 0) {
+                break;
+            }
+            line.append(piece, got);
+        }
+    } catch (const std::exception&) {
+        // It answered; what it said, if anything, is all there is.
+    }
+    state.greeting = TerminalSafe(Trimmed(line.substr(0, line.find_first_of("\r\n"))));
+    socket.Close();
+    return state;
+}
+
+// Both ports of every player probed at once, each within the deadline.
+struct Probe {
+    std::vector<PortState> control;
+    std::vector<PortState> ftp;
+};
+
+Probe ProbeAll(const std::vector<std::unique_ptr<Player>>& players, Clock::time_point deadline,
+               const RunLimit& limit) {
+    Probe probe;
+    probe.control.resize(players.size());
+    probe.ftp.resize(players.size());
+    std::vector<std::function<void()>> steps;
+    for (std::size_t i = 0; i < players.size(); ++i) {
+        const Player& player = *players[i];
+        if (player.failed) {
+            probe.control[i].kind = probe.ftp[i].kind = PortState::Kind::Failed;
+            probe.control[i].error = probe.ftp[i].error = OneLine(player.error);
+            continue;
+        }
+        steps.push_back([&, i] {
+            probe.control[i] = ProbePort(player.address, player.port, deadline, limit.Flag());
+        });
+        steps.push_back([&, i] {
+            probe.ftp[i] = ProbePort(player.address, player.port + 1, deadline, limit.Flag());
+        });
+    }
+    std::vector<std::thread> threads;
+    threads.reserve(steps.size());
+    for (const auto& step : steps) {
+        try {
+            threads.emplace_back(step);
+        } catch (const std::system_error&) {
+            step();  // no thread left: this one waits its turn
+        }
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    return probe;
+}
+
+bool AllAnswer(const std::vector<std::unique_ptr<Player>>& players, const Probe& probe) {
+    for (std::size_t i = 0; i < players.size(); ++i) {
+        if (!probe.control[i].Up() || !probe.ftp[i].Up()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void PrintProbe(const std::vector<std::unique_ptr<Player>>& players, const Probe& probe,
+                std::ostream& out) {
+    std::size_t labelWidth = std::string("player").size();
+    std::size_t controlWidth = std::string("control").size();
+    for (std::size_t i = 0; i < players.size(); ++i) {
+        labelWidth = std::max(labelWidth, players[i]->label.size());
+        controlWidth = std::max(controlWidth, probe.control[i].Text().size());
+    }
+    const auto padded = [](const std::string& text, std::size_t width) {
+        return text + std::string(width > text.size() ? width - text.size() : 0, ' ');
+    };
+    out << padded("player", labelWidth) << "  " << padded("control", controlWidth) << "  ftp\n";
+    std::size_t answering = 0;
+    for (std::size_t i = 0; i < players.size(); ++i) {
+        answering += probe.control[i].Up() && probe.ftp[i].Up() ? 1 : 0;
+        out << padded(players[i]->label, labelWidth) << "  "
+            << padded(probe.control[i].Text(), controlWidth) << "  " << probe.ftp[i].Text() << "\n";
+    }
+    out << answering << " of " << players.size() << " players answer on both ports\n" << std::flush;
+}
+
+std::string Timestamp() {
+    const link::LocalDateTime now = link::LocalNow();
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", now.year, now.month, now.day,
+                  now.hour, now.minute, now.second);
+    return text;
+}
+
+// One port as the watch reports it: the state last reported, and a different one seen once
+// that a second probe must confirm.
+struct WatchedPort {
+    bool up = false;
+    std::optional<bool> pending;
+};
+
+// Probes once, prints the table, and with an interval keeps probing and prints a line each
+// time a port goes down or comes up (two probes in a row agreeing), until stopped.
+int RunStatus(const std::vector<std::unique_ptr<Player>>& players, const GroupToolEnvironment& env,
+              const RunLimit& limit, std::optional<std::chrono::seconds> watch) {
+    // A watch's probes never outlast its interval.
+    const auto wait = watch ? std::min<Clock::duration>(net::kConnectTimeout, *watch)
+                            : Clock::duration(net::kConnectTimeout);
+    Probe probe = ProbeAll(players, Clock::now() + wait, limit);
+    PrintProbe(players, probe, env.out);
+    bool allUp = AllAnswer(players, probe);
+    if (watch && !limit.Stopped()) {
+        std::vector<WatchedPort> ports(players.size() * 2);
+        for (std::size_t i = 0; i < players.size(); ++i) {
+            ports[2 * i].up = probe.control[i].Up();
+            ports[2 * i + 1].up = probe.ftp[i].Up();
+        }
+        auto next = Clock::now() + *watch;
+        for (;;) {
+            while (!limit.Stopped() && Clock::now() < next) {
+                std::this_thread::sleep_for(net::kStopCheck);
+            }
+            if (limit.Stopped()) {
+                break;
+            }
+            next = Clock::now() + *watch;
+            probe = ProbeAll(players, Clock::now() + wait, limit);
+            if (limit.Stopped()) {
+                break;  // a probe cut short says nothing
+            }
+            for (std::size_t i = 0; i < players.size(); ++i) {
+                for (int which = 0; which < 2; ++which) {
+                    const PortState& now = which == 0 ? probe.control[i] : probe.ftp[i];
+                    WatchedPort& port = ports[2 * i + static_cast<std::size_t>(which)];
+                    if (now.Up() == port.up) {
+                        port.pending.reset();
+                    } else if (port.pending == now.Up()) {
+                        port.up = now.Up();
+                        port.pending.reset();
+                        env.out << Timestamp() << " " << players[i]->label << " "
+                                << (which == 0 ? "control" : "ftp") << " "
+                                << (now.Up() ? "up (" + now.Text() + ")"
+                                             : "down (" + now.Text() + ")")
+                                << "\n"
+                                << std::flush;
+                    } else {
+                        port.pending = now.Up();
+                    }
+                }
+            }
+        }
+        allUp = std::all_of(ports.begin(), ports.end(), [](const WatchedPort& p) { return p.up; });
+    }
+    env.out.flush();
+    if (limit.Signal() != 0) {
+        return kSignalBase + limit.Signal();
+    }
+    if (!allUp) {
+        return kSomeFailed;
+    }
+    return env.out ? kAllDone : kOutputLost;
+}
+
+// Bytes a second for --limit-rate: a whole number from 1, K or M after it for KiB or MiB.
+std::optional<std::int64_t> ParseRate(const std::string& text) {
+    std::string digits = text;
+    std::int64_t unit = 1;
+    if (!digits.empty() && (digits.back() == 'K' || digits.back() == 'k')) {
+        unit = 1024;
+        digits.pop_back();
+    } else if (!digits.empty() && (digits.back() == 'M' || digits.back() == 'm')) {
+        unit = 1024 * 1024;
+        digits.pop_back();
+    }
+    if (digits.empty() || digits.size() > 12 ||
+        digits.find_first_not_of("0123456789") != std::string::npos) {
+        return std::nullopt;
+    }
+    const std::int64_t rate = std::stoll(digits) * unit;
+    if (rate < 1) {
+        return std::nullopt;
+    }
+    return rate;
+}
+
 // Seconds for --timeout: a whole number from 1 on.
 std::optional<std::chrono::seconds> ParseSeconds(const std::string& text) {
     if (text.empty() || text.size() > 9 ||
@@ -487,9 +853,11 @@ std::string FileProblem(const std::string& command, const std::string& file) {
 
 int RunGroupTool(const std::vector<std::string>& args, const GroupToolEnvironment& env) {
     CommandLine request;
-    if (const auto status =
-            ParseCommandLine(kProgram, args, {{"--registry", "--group", "--file", "--timeout"}, {}},
-                             request, env.out, env.err)) {
+    if (const auto status = ParseCommandLine(
+            kProgram, args,
+            {{"--registry", "--group", "--file", "--timeout", "--limit-rate", "--watch"},
+             {"--all"}},
+            request, env.out, env.err)) {
         return *status;
     }
     if (request.positional.empty()) {
@@ -517,6 +885,33 @@ int RunGroupTool(const std::vector<std::string>& args, const GroupToolEnvironmen
         timeout = ParseSeconds(request.Value("--timeout"));
         if (!timeout) {
             return WrongArgument(kProgram, "--timeout needs a whole number of seconds from 1",
+                                 env.err);
+        }
+    }
+    CopyRequest copyRequest;
+    copyRequest.all = request.Has("--all");
+    if ((copyRequest.all || request.Has("--limit-rate")) && command != "copy") {
+        return WrongArgument(
+            kProgram, std::string(copyRequest.all ? "--all" : "--limit-rate") + " is for copy only",
+            env.err);
+    }
+    if (request.Has("--limit-rate")) {
+        const auto rate = ParseRate(request.Value("--limit-rate"));
+        if (!rate) {
+            return WrongArgument(
+                kProgram, "--limit-rate needs bytes a second from 1, with K or M for KiB or MiB",
+                env.err);
+        }
+        copyRequest.bytesPerSecond = *rate;
+    }
+    std::optional<std::chrono::seconds> watch;
+    if (request.Has("--watch")) {
+        if (command != "status") {
+            return WrongArgument(kProgram, "--watch is for status only", env.err);
+        }
+        watch = ParseSeconds(request.Value("--watch"));
+        if (!watch) {
+            return WrongArgument(kProgram, "--watch needs a whole number of seconds from 1",
                                  env.err);
         }
     }
@@ -571,6 +966,10 @@ int RunGroupTool(const std::vector<std::string>& args, const GroupToolEnvironmen
         return kSomeFailed;
     }
 
+    if (command == "status") {
+        return RunStatus(players, env, limit, watch);
+    }
+
     // The file: the one given, or the first active player's, as the window's copy after an
     // initialize.
     std::string file;
@@ -607,7 +1006,7 @@ int RunGroupTool(const std::vector<std::string>& args, const GroupToolEnvironmen
             if (limit.Stopped()) {
                 FailTheRest(players, limit.Reason(), report);
             } else {
-                Copy(players, file, report, limit);
+                Copy(players, file, report, limit, copyRequest);
             }
         } else {
             SendToAll(players, LineFor(command, file), report, limit);
@@ -616,7 +1015,7 @@ int RunGroupTool(const std::vector<std::string>& args, const GroupToolEnvironmen
             Disconnect(*player);
         }
     }
-    report.Summary(players);
+    report.Summary(players, command == "copy" && fileProblem.empty());
     env.out.flush();
     if (limit.Signal() != 0) {
         return kSignalBase + limit.Signal();

@@ -24,12 +24,12 @@ struct GroupToolEnvironment {
 };
 
 // The group commands without the window, for scripts and schedules:
-//   copy|load|play|pause|fullscreen --registry PATH --group NAME [--file PATH]
-//   [--timeout SECONDS]
-// Every active player of the group is connected and served at once. Returns the exit status:
-// 0 every player succeeded, 1 any failed (the others still served) or the registry could not
-// be read, 2 bad input, 3 all succeeded but the output could not be written, 128 + the signal
-// when stopped by one.
+//   copy|load|play|pause|fullscreen|status --registry PATH --group NAME [--file PATH]
+//   [--timeout SECONDS] [--all] [--limit-rate RATE] [--watch SECONDS]
+// Every active player of the group is connected and served (or, for status, probed) at once.
+// Returns the exit status: 0 every player succeeded (status: every port answered), 1 any
+// failed (the others still served) or the registry could not be read, 2 bad input, 3 all
+// succeeded but the output could not be written, 128 + the signal when stopped by one.
 int RunGroupTool(const std::vector<std::string>& args, const GroupToolEnvironment& environment);
 
 }  // namespace orvanta::tools

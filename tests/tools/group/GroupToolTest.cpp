@@ -12,15 +12,20 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <regex>
 #include <sstream>
+#include <thread>
 
+#include "net/Socket.h"
 #include "registry/Schema.h"
 #include "tests/db/TempDatabase.h"
 #include "tests/ftp/TestSources.h"
 #include "tests/registry/GroupCommandsPlayers.h"
+#include "tests/support/SilentPeer.h"
 #include "tests/support/Wait.h"
 
 namespace orvanta::tools {
@@ -134,15 +139,39 @@ TEST_F(GroupToolTest, copyFailuresStayWithTheirPlayersAndTheSummarySaysWhich) {
     const auto row = [width](const std::string& label, const std::string& rest) {
         return label + std::string(width - label.size(), ' ') + "  " + rest;
     };
+    // A copy's row: result, bytes sent, where it resumed and the proof, then time and rate
+    // (which vary), then the error.
+    const auto columns = [](std::vector<std::string> texts) {
+        const std::size_t widths[] = {12, 10, 10, 13};
+        std::string line;
+        for (std::size_t i = 0; i < texts.size(); ++i) {
+            line += texts[i] + std::string(widths[i] - texts[i].size(), ' ') + "  ";
+        }
+        return line;
+    };
+    const auto startsWith = [](const std::string& line, const std::string& start) {
+        return line.rfind(start, 0) == 0;
+    };
+    const auto endsWith = [](const std::string& line, const std::string& end) {
+        return line.size() >= end.size() && line.substr(line.size() - end.size()) == end;
+    };
     ASSERT_EQ(lines.size(), 7u) << result.out;
-    EXPECT_EQ(lines[0], row("player", "result  error"));
-    EXPECT_EQ(lines[1], row(Label(first.Port()), "done"));
-    EXPECT_EQ(lines[2], row(Label(refusing.Port()), "failed  Is a directory."));
-    EXPECT_EQ(lines[3],
-              row(Label(unreachable), "failed  Socket Error # 10061 Connection refused."));
-    EXPECT_EQ(lines[4],
-              row(Label(noFtp.Port()), "failed  Socket Error # 10061 Connection refused."));
-    EXPECT_EQ(lines[5], row(Label(last.Port()), "done"));
+    EXPECT_EQ(lines[0], row("player", columns({"result", "sent", "resumed", "proof"}) +
+                                          "time       rate         error"));
+    EXPECT_TRUE(
+        startsWith(lines[1], row(Label(first.Port()), columns({"done", "0.2 MiB", "-", "size"}))))
+        << lines[1];
+    // The part was sent; the server would not put it under the real name.
+    EXPECT_TRUE(
+        startsWith(lines[2], row(Label(refusing.Port()), columns({"failed", "0.2 MiB", "-", "-"}))))
+        << lines[2];
+    EXPECT_TRUE(endsWith(lines[2], "  Is a directory.")) << lines[2];
+    const std::string refused = "-          -            Socket Error # 10061 Connection refused.";
+    EXPECT_EQ(lines[3], row(Label(unreachable), columns({"failed", "-", "-", "-"}) + refused));
+    EXPECT_EQ(lines[4], row(Label(noFtp.Port()), columns({"failed", "-", "-", "-"}) + refused));
+    EXPECT_TRUE(
+        startsWith(lines[5], row(Label(last.Port()), columns({"done", "0.2 MiB", "-", "size"}))))
+        << lines[5];
     EXPECT_EQ(lines[6], "2 of 5 players done, 3 failed");
     // The live lines showed each upload's progress up to the file's size.
     EXPECT_NE(result.out.find(row(Label(first.Port()), "   0.2 MiB / 0.2 MiB    100%")),
@@ -235,6 +264,20 @@ TEST_F(GroupToolTest, badInputIsRefusedBeforeAnyPlayerIsReached) {
          "orvanta-group: --timeout needs a whole number of seconds from 1"},
         {{"copy", "--registry", registry, "--group", "Sala", "--timeout", "2.5"},
          "orvanta-group: --timeout needs a whole number of seconds from 1"},
+        {{"play", "--registry", registry, "--group", "Sala", "--all"},
+         "orvanta-group: --all is for copy only"},
+        {{"status", "--registry", registry, "--group", "Sala", "--limit-rate", "1M"},
+         "orvanta-group: --limit-rate is for copy only"},
+        {{"copy", "--registry", registry, "--group", "Sala", "--watch", "5"},
+         "orvanta-group: --watch is for status only"},
+        {{"status", "--registry", registry, "--group", "Sala", "--watch", "0"},
+         "orvanta-group: --watch needs a whole number of seconds from 1"},
+        {{"copy", "--registry", registry, "--group", "Sala", "--limit-rate", "0"},
+         "orvanta-group: --limit-rate needs bytes a second from 1, with K or M for KiB or MiB"},
+        {{"copy", "--registry", registry, "--group", "Sala", "--limit-rate", "40G"},
+         "orvanta-group: --limit-rate needs bytes a second from 1, with K or M for KiB or MiB"},
+        {{"copy", "--registry", registry, "--group", "Sala", "--limit-rate", "1.5M"},
+         "orvanta-group: --limit-rate needs bytes a second from 1, with K or M for KiB or MiB"},
         // Anything but a plain file would be stored as an empty file on every player.
         {{"copy", "--registry", registry, "--group", "Sala", "--file", "/dev/zero"},
          "orvanta-group: Cannot open file \"/dev/zero\". Not a regular file.\n"},
@@ -346,8 +389,146 @@ TEST_F(GroupToolTest, timeoutEndsTheWholeCopyAndOnlyTheSlowPlayerFails) {
         std::string::npos)
         << result.out;
     EXPECT_EQ(slow.Stored("clip one.bin"), "earlier");
-    EXPECT_FALSE(fs::exists(slow.Home() / "clip one.bin.orvanta-part"));
+    // What arrived stays under the temporary name, for the next copy to resume.
+    const std::string part = slow.Stored("clip one.bin.orvanta-part");
+    EXPECT_GT(part.size(), 0u);
+    EXPECT_TRUE(part == m_bytes.substr(0, part.size()));
     EXPECT_NE(result.out.find("1 of 2 players done, 1 failed\n"), std::string::npos);
+}
+
+TEST_F(GroupToolTest, aSecondCopySkipsPlayersThatHoldTheFileAndAllSendsAgain) {
+    SimulatedPlayer& one = Player();
+    SimulatedPlayer& two = Player();
+    const auto stores = [](SimulatedPlayer& player) {
+        const auto commands = player.Ftp().Commands();
+        return std::count_if(commands.begin(), commands.end(),
+                             [](const std::string& c) { return c.rfind("STOR ", 0) == 0; });
+    };
+    EXPECT_EQ(Run(Args("copy")).status, 0);
+    const Result second = Run(Args("copy"), /*terminal=*/true);
+    EXPECT_EQ(second.status, 0) << second.out;
+    for (SimulatedPlayer* player : {&one, &two}) {
+        EXPECT_EQ(stores(*player), 1) << "no second store";
+        EXPECT_TRUE(player->Stored("clip one.bin") == m_bytes);
+        const std::string row = Label(player->Port()) + "  già presente  -";
+        EXPECT_NE(second.out.find(row), std::string::npos) << second.out;
+    }
+    EXPECT_NE(second.out.find("2 of 2 players done (2 già presente)\n"), std::string::npos)
+        << second.out;
+
+    std::vector<std::string> all = Args("copy");
+    all.push_back("--all");
+    const Result third = Run(all);
+    EXPECT_EQ(third.status, 0);
+    for (SimulatedPlayer* player : {&one, &two}) {
+        EXPECT_EQ(stores(*player), 2);
+        EXPECT_NE(third.out.find(Label(player->Port()) + " done " + std::to_string(m_bytes.size()) +
+                                 " bytes in "),
+                  std::string::npos)
+            << third.out;
+    }
+}
+
+TEST_F(GroupToolTest, aCopyResumesThePartAnEarlierCopyLeftAndSaysFromWhere) {
+    SimulatedPlayer& player = Player();
+    const std::size_t kept = 100000;
+    std::ofstream(player.Home() / "clip one.bin.orvanta-part", std::ios::binary)
+        << m_bytes.substr(0, kept);
+    const Result result = Run(Args("copy"), /*terminal=*/true);
+    EXPECT_EQ(result.status, 0) << result.out;
+    EXPECT_TRUE(player.Stored("clip one.bin") == m_bytes);
+    EXPECT_FALSE(fs::exists(player.Home() / "clip one.bin.orvanta-part"));
+    const auto commands = player.Ftp().Commands();
+    EXPECT_NE(std::find(commands.begin(), commands.end(), "REST " + std::to_string(kept)),
+              commands.end());
+    // The row: what this copy sent (the rest), where it resumed, and the proof.
+    char sent[32];
+    std::snprintf(sent, sizeof sent, "%.1f MiB",
+                  static_cast<double>(m_bytes.size() - kept) / (1024.0 * 1024.0));
+    EXPECT_NE(result.out.find(Label(player.Port()) + "  done          " + sent +
+                              std::string(10 - std::strlen(sent), ' ') + "  100000      size"),
+              std::string::npos)
+        << result.out;
+    const Result plain = Run(std::vector<std::string>(Args("copy")));
+    EXPECT_NE(plain.out.find(Label(player.Port()) + " già presente ("), std::string::npos)
+        << plain.out;
+}
+
+// The status probe: a table of every player's two ports, and with --watch a line per change.
+TEST_F(GroupToolTest, statusProbesEveryPlayersPortsAtOnceAndSaysWhichAnswer) {
+    SimulatedPlayer& good = Player();
+    const int refusing = test::RefusingPort();
+    AddRow(refusing, m_media);
+    test::SilentPeer silent;
+    AddRow(silent.Port(), m_media);
+    AddRow(silent.Port(), m_media);  // a second one, waited for at the same time
+
+    std::vector<std::string> args = Args("status");
+    args.insert(args.end(), {"--timeout", "2"});
+    const auto began = std::chrono::steady_clock::now();
+    const Result result = Run(args);
+    const auto took = std::chrono::steady_clock::now() - began;
+    EXPECT_EQ(result.status, 1) << result.out;
+    // Every probe ran within the one wait, not one after another.
+    EXPECT_LT(took, std::chrono::seconds(4));
+    std::istringstream rows(result.out);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(rows, line);) {
+        lines.push_back(line);
+    }
+    ASSERT_EQ(lines.size(), 6u) << result.out;
+    EXPECT_EQ(lines[0].rfind("player ", 0), 0u);
+    const std::regex up(Label(good.Port()) +
+                        " +up [0-9.]+ ms +up [0-9.]+ ms  220 pyftpdlib [^ ]+ ready\\.");
+    EXPECT_TRUE(std::regex_match(lines[1], up)) << lines[1];
+    EXPECT_TRUE(std::regex_match(lines[2], std::regex(Label(refusing) + " +refused +refused")))
+        << lines[2];
+    for (int i : {3, 4}) {
+        EXPECT_TRUE(std::regex_match(lines[static_cast<std::size_t>(i)],
+                                     std::regex(Label(silent.Port()) + " +no answer +.*")))
+            << lines[static_cast<std::size_t>(i)];
+    }
+    EXPECT_EQ(lines[5], "1 of 4 players answer on both ports");
+
+    // A group whose every port answers.
+    test::ExecSql(m_registry,
+                  "DELETE FROM manager WHERE player_port <> " + std::to_string(good.Port()));
+    const Result allUp = Run(Args("status"));
+    EXPECT_EQ(allUp.status, 0) << allUp.out;
+    EXPECT_NE(allUp.out.find("1 of 1 players answer on both ports\n"), std::string::npos);
+}
+
+TEST_F(GroupToolTest, statusWatchPrintsALineOnceTwoProbesInARowAgreeOnAChange) {
+    // A player that is not there yet: its control port comes up for a while, then goes.
+    const int port = test::RefusingPort();
+    AddRow(port, m_media);
+    std::vector<std::string> args = Args("status");
+    args.insert(args.end(), {"--watch", "1", "--timeout", "6"});
+    Result result;
+    std::thread run([&] { result = Run(args); });
+    const auto began = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    {
+        net::Socket listener = net::ListenTcp(0x7F000001, static_cast<std::uint16_t>(port), 16);
+        std::this_thread::sleep_until(began + std::chrono::milliseconds(3500));
+    }
+    run.join();
+    EXPECT_EQ(result.status, 1) << result.out;
+    const std::string label = Label(port);
+    const std::regex change("[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} " + label +
+                            " control (up \\(up [0-9.]+ ms\\)|down \\(refused\\))");
+    std::vector<std::string> changes;
+    std::istringstream lines(result.out);
+    for (std::string line; std::getline(lines, line);) {
+        // The table's rows begin with the player; a change's line with its time.
+        if (line.size() > 4 && line[4] == '-') {
+            EXPECT_TRUE(std::regex_match(line, change)) << line;
+            changes.push_back(line.substr(20));
+        }
+    }
+    ASSERT_EQ(changes.size(), 2u) << result.out;
+    EXPECT_EQ(changes[0].rfind(label + " control up (", 0), 0u);
+    EXPECT_EQ(changes[1], label + " control down (refused)");
 }
 
 // The tool as a program, as cron or systemd run it: its standard output a pipe, ended by
@@ -455,6 +636,16 @@ TEST_F(GroupToolProgramTest, aSignalCancelsTheCopyLeavesTheEarlierFileAndEndsWit
     for (const Case& c : cases) {
         SCOPED_TRACE(c.reason);
         Start(Args("copy"));
+        // Under way: the upload has begun (the second case resumes the part the first kept).
+        std::string began;
+        for (std::string line = ReadLine(); !line.empty(); line = ReadLine()) {
+            if (line.find(" sending ") != std::string::npos ||
+                line.find(" resuming at byte ") != std::string::npos) {
+                began = line;
+                break;
+            }
+        }
+        ASSERT_NE(began, "");
         ASSERT_TRUE(test::WaitUntil([&] {
             std::error_code error;
             return fs::file_size(part, error) > 0 && !error;
@@ -466,7 +657,10 @@ TEST_F(GroupToolProgramTest, aSignalCancelsTheCopyLeavesTheEarlierFileAndEndsWit
             << out;
         EXPECT_NE(out.find("0 of 1 players done, 1 failed\n"), std::string::npos) << out;
         EXPECT_EQ(slow.Stored("clip one.bin"), "earlier");
-        EXPECT_FALSE(fs::exists(part));
+        // Kept for the next copy to resume, and nothing but the file's first bytes.
+        const std::string kept = slow.Stored("clip one.bin.orvanta-part");
+        EXPECT_GT(kept.size(), 0u);
+        EXPECT_TRUE(kept == m_bytes.substr(0, kept.size()));
         ::close(m_out);
         m_out = -1;
     }
