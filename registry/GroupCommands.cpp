@@ -1,5 +1,7 @@
 #include "registry/GroupCommands.h"
 
+#include <QTimer>
+
 #include <algorithm>
 
 #include "core/Dispatch.h"
@@ -247,13 +249,26 @@ void GroupCommands::CopiaInParallelo() {
         for (const std::size_t entry : entryOf) {
             m_lentConnected[entry] = m_links[entry]->IdFTP.Connected();
         }
+        // The links' polls wait too, whatever the platform's event loop does while a view lets
+        // it run during the copy: a poll's error box would take the window's input meanwhile.
+        std::vector<QTimer*> pausedPolls;
+        for (const std::size_t entry : entryOf) {
+            if (m_links[entry]->Timer1.isActive()) {
+                m_links[entry]->Timer1.stop();
+                pausedPolls.push_back(&m_links[entry]->Timer1);
+            }
+        }
         struct Release {
             GroupCommands& commands;
+            const std::vector<QTimer*>& pausedPolls;
             ~Release() {
                 commands.m_copy = nullptr;
                 commands.m_lentConnected.clear();
+                for (QTimer* poll : pausedPolls) {
+                    poll->start();
+                }
             }
-        } release{*this};
+        } release{*this, pausedPolls};
         // The window's thread waits here, as for the copy one link after another: nothing else
         // may use the links' clients while the uploads own them.
         ftp::FanOutUpload upload(path, name, clients, ftp::FanOutUpload::Login::Already,

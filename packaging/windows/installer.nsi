@@ -6,7 +6,8 @@
 ; The deployment folder holds files.nsh and folders.nsh, the lists of what it holds, which
 ; scripts/build-windows writes.
 
-Unicode true
+; A 64-bit installer for a 64-bit program (and for wine64, which runs no 32-bit code).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 

@@ -335,7 +335,8 @@ void TFormStatoLettori::Polled(std::size_t entry) {
 void TFormStatoLettori::CopyWaiting() {
     // The window stays blocked but for its "Annulla". Timers wait, as during any command: a
     // link's poll could open an error box, and the box's loop would take every input. (The
-    // flag holds for the Unix and GLib event dispatchers.)
+    // flag holds for the Unix and GLib event dispatchers; the copy pauses the links' polls
+    // itself, for the others.)
     const CopyInputGate gate(*this, *Annulla);
     QCoreApplication::processEvents(QEventLoop::X11ExcludeTimers);
 }

@@ -12,7 +12,9 @@
 #include "net/Socket.h"
 #include "tests/ftp/ScriptedFtpServer.h"
 #include "tests/ftp/TestSources.h"
+#ifndef _WIN32
 #include "tests/ftp/VsFtpServer.h"
+#endif
 #include "tests/support/PyFtpServer.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/Wait.h"
@@ -352,6 +354,8 @@ TEST_F(TemporaryNameTest, aRefusedRenameFailsWithTheServersTextAndRemovesThePart
 namespace orvanta::ftp {
 namespace {
 
+// vsftpd is a Linux program these tests start as a child: the checked copies run on Linux.
+#ifndef _WIN32
 // Copies that look before they send, resume what an earlier copy left and prove what arrived,
 // against real servers (pyftpdlib records the wire, vsftpd is the second opinion) and the
 // scripted server for replies real ones do not give.
@@ -754,6 +758,8 @@ TEST_F(CheckedCopyTest, theRateLimitHoldsForAllTheUploadsTogether) {
     // Two MiB at one MiB a second, less the allowance of a first burst.
     EXPECT_GE(took, std::chrono::milliseconds(1800));
 }
+
+#endif  // _WIN32
 
 }  // namespace
 }  // namespace orvanta::ftp
