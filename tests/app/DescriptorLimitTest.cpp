@@ -17,8 +17,8 @@
 #include <memory>
 #include <vector>
 
-#include "core/Descriptors.h"
 #include "app/QtNotices.h"
+#include "core/Descriptors.h"
 #include "core/Dispatch.h"
 #include "link/TForm1.h"
 #include "tests/app/AnswerBox.h"

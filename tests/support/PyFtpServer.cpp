@@ -21,7 +21,6 @@ namespace orvanta::test {
 
 namespace {
 
-
 // Debian's interpreter carries python3-pyftpdlib; a python3 earlier on PATH may not.
 std::string Interpreter() {
     return ::access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3" : "python3";

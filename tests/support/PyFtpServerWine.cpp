@@ -2,8 +2,8 @@
 // Windows process, so pyftpdlib runs on the Linux side as it does for the Linux tests. Wine
 // cannot signal such a process or hand it pipes, so the server is told its end through a
 // lifeline connection it holds to this side, and tells its port through a file.
-#include <winsock2.h>
 #include <windows.h>
+#include <winsock2.h>
 
 #include <chrono>
 #include <filesystem>
@@ -51,10 +51,10 @@ PyFtpServer::PyFtpServer(const std::string& home, const std::string& user,
     if (homeBytes > 0) {
         throw std::runtime_error("ftp server: a home of its own size needs Linux");
     }
-    const fs::path folder = fs::temp_directory_path() /
-                            ("pyftp-" + std::to_string(::GetCurrentProcessId()) + "-" +
-                             std::to_string(::GetTickCount64()) + "-" +
-                             std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+    const fs::path folder =
+        fs::temp_directory_path() / ("pyftp-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                                     std::to_string(::GetTickCount64()) + "-" +
+                                     std::to_string(reinterpret_cast<std::uintptr_t>(this)));
     fs::create_directories(folder);
     m_scriptFile = folder.string();
     m_commandLog = (folder / "commands.log").string();
