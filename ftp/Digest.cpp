@@ -21,6 +21,13 @@ std::uint32_t RotateRight(std::uint32_t x, int n) {
     return (x >> n) | (x << (32 - n));
 }
 
+void PutWord(std::string& out, std::uint32_t x, bool bigEndian) {
+    for (int i = 0; i < 4; ++i) {
+        const int shift = bigEndian ? 8 * (3 - i) : 8 * i;
+        out += static_cast<char>((x >> shift) & 0xFF);
+    }
+}
+
 class Hasher {
 public:
     virtual ~Hasher() = default;
@@ -75,15 +82,15 @@ protected:
         return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
                (std::uint32_t{p[3]} << 24);
     }
-    static void PutBig(std::string& out, std::uint32_t x) {
-        for (int shift = 24; shift >= 0; shift -= 8) {
-            out += static_cast<char>((x >> shift) & 0xFF);
+    // Pads the last block and writes the state's words out as the digest's bytes.
+    template <std::size_t N>
+    std::string Finish(bool bigEndian, const std::array<std::uint32_t, N>& state) {
+        Pad(bigEndian);
+        std::string out;
+        for (std::uint32_t x : state) {
+            PutWord(out, x, bigEndian);
         }
-    }
-    static void PutLittle(std::string& out, std::uint32_t x) {
-        for (int shift = 0; shift <= 24; shift += 8) {
-            out += static_cast<char>((x >> shift) & 0xFF);
-        }
+        return out;
     }
 
 private:
@@ -94,14 +101,7 @@ private:
 
 class Md5 : public BlockHasher {
 public:
-    std::string Final() override {
-        Pad(false);
-        std::string out;
-        for (std::uint32_t x : m_h) {
-            PutLittle(out, x);
-        }
-        return out;
-    }
+    std::string Final() override { return Finish(false, m_h); }
 
 private:
     void Compress(const unsigned char* block) override {
@@ -153,14 +153,7 @@ private:
 
 class Sha1 : public BlockHasher {
 public:
-    std::string Final() override {
-        Pad(true);
-        std::string out;
-        for (std::uint32_t x : m_h) {
-            PutBig(out, x);
-        }
-        return out;
-    }
+    std::string Final() override { return Finish(true, m_h); }
 
 private:
     void Compress(const unsigned char* block) override {
@@ -226,14 +219,7 @@ std::array<std::uint32_t, N> RootFractions(bool cube) {
 
 class Sha256 : public BlockHasher {
 public:
-    std::string Final() override {
-        Pad(true);
-        std::string out;
-        for (std::uint32_t x : m_h) {
-            PutBig(out, x);
-        }
-        return out;
-    }
+    std::string Final() override { return Finish(true, m_h); }
 
 private:
     void Compress(const unsigned char* block) override {
@@ -295,11 +281,8 @@ public:
         }
     }
     std::string Final() override {
-        const std::uint32_t crc = m_crc ^ 0xFFFFFFFFu;
         std::string out;
-        for (int shift = 24; shift >= 0; shift -= 8) {
-            out += static_cast<char>((crc >> shift) & 0xFF);
-        }
+        PutWord(out, m_crc ^ 0xFFFFFFFFu, true);
         return out;
     }
 

@@ -36,8 +36,7 @@ using test::TracedStatement;
 
 const std::filesystem::path& ListsFolder() {
     return test::UseTestOdbcLists({{test::kAccessDriverName, ORVANTA_NO_TRANSACTION_DRIVER}},
-                                  "[registry]\nDriver=Microsoft Access Driver (*.mdb)\n"
-                                  "Database={folder}/registry.sqlite\n");
+                                  test::kRegistryDataSource);
 }
 
 struct DriverKind {

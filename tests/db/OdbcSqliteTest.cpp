@@ -52,8 +52,7 @@ const std::filesystem::path& ListsFolder() {
 #else
 const std::filesystem::path& ListsFolder() {
     return test::UseTestOdbcLists({{test::kAccessDriverName, ORVANTA_SQLITE_ODBC_DRIVER}},
-                                  "[registry]\nDriver=Microsoft Access Driver (*.mdb)\n"
-                                  "Database={folder}/registry.sqlite\n");
+                                  test::kRegistryDataSource);
 }
 #endif
 

@@ -39,11 +39,7 @@ protected:
 
     // The server's side of an upload that goes through: the whole file arrives.
     static std::string StoreWhole(ScriptedSession& s) {
-        const std::string port = s.Read();
-        s.Reply("200 PORT command successful.");
-        s.Expect("STOR clip.mp4");
-        s.Reply("150 Opening data connection.");
-        Fd data = ScriptedSession::ConnectData(port);
+        Fd data = s.AcceptStore("clip.mp4");
         std::string stored = ScriptedSession::ReceiveAll(data);
         s.Reply("226 Transfer complete.");
         return stored;
@@ -58,11 +54,7 @@ TEST_F(UploadFaultTest, dataConnectionDroppedHalfWayFailsTheCopyAndTheNextCopySt
     std::string stored;
     ScriptedFtpServer server([&](ScriptedSession& s) {
         s.Login();
-        const std::string port = s.Read();
-        s.Reply("200 PORT command successful.");
-        s.Expect("STOR clip.mp4");
-        s.Reply("150 Opening data connection.");
-        Fd data = ScriptedSession::ConnectData(port);
+        Fd data = s.AcceptStore("clip.mp4");
         firstPart = ScriptedSession::ReceiveSomeThenReset(data, 100000);
         s.Reply("426 Connection closed; transfer aborted.");
         // The aborted transfer's reply is still unread when the operator copies again: the
@@ -151,12 +143,8 @@ TEST_F(UploadFaultTest, serverRefusingNoopAfterAFailedTransferFailsTheCopyInstea
 TEST_F(UploadFaultTest, serverThatStopsReadingTheDataFailsTheCopyInsteadOfHanging) {
     ScriptedFtpServer server([&](ScriptedSession& s) {
         s.Login();
-        const std::string port = s.Read();
-        s.Reply("200 PORT command successful.");
-        s.Expect("STOR clip.mp4");
-        s.Reply("150 Opening data connection.");
         // Connects and never reads: the system's buffers fill and the client's sends stall.
-        Fd data = ScriptedSession::ConnectData(port);
+        Fd data = s.AcceptStore("clip.mp4");
         s.ReadUntilClosed();
     });
     auto form = LoggedInLink(server);

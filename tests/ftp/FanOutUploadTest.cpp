@@ -574,11 +574,7 @@ TEST_F(CheckedCopyTest, aPartIsResumedOnlyWhenItCanBeAPieceOfThisFile) {
 
 // The scripted server's side of one store: PORT, STOR, the data, 226; returns the data.
 std::string ServeStore(test::ScriptedSession& s, const std::string& name) {
-    const std::string port = s.Read();
-    s.Reply("200 PORT command successful.");
-    s.Expect("STOR " + name);
-    s.Reply("150 Ok to send data.");
-    test::Fd data = test::ScriptedSession::ConnectData(port);
+    test::Fd data = s.AcceptStore(name);
     std::string received = test::ScriptedSession::ReceiveAll(data);
     s.Reply("226 Transfer complete.");
     return received;

@@ -12,6 +12,7 @@
 namespace orvanta::ftp {
 namespace {
 
+using test::Configure;
 using test::FailureOf;
 using test::Fd;
 using test::ScriptedFtpServer;
@@ -30,10 +31,7 @@ std::string AskOnce(const std::string& command, const std::vector<std::string>& 
         s.ReadUntilClosed();
     });
     FtpClient client;
-    client.Host = "127.0.0.1";
-    client.Port = server.Port();
-    client.Username = "orvanta";
-    client.Password = "brindlemoss";
+    Configure(client, server);
     client.ConnectAndLogin();
     std::string result;
     const std::string failure = FailureOf([&] { result = call(client); });
@@ -194,10 +192,7 @@ TEST(FtpClientQueryTest, aResumedStoreSendsRestBeforeStorAndOnlyTheRest) {
             s.ReadUntilClosed();
         });
         FtpClient client;
-        client.Host = "127.0.0.1";
-        client.Port = server.Port();
-        client.Username = "orvanta";
-        client.Password = "brindlemoss";
+        Configure(client, server);
         std::vector<std::int64_t> counts;
         std::int64_t startSeen = -1;
         client.OnWorkBegin = [&](FtpClient& sender, WorkMode, std::int64_t total) {

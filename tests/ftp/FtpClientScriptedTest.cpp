@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -13,10 +14,12 @@
 #include "tests/support/SilentPeer.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/UnderWine.h"
+#include "tests/support/Wait.h"
 
 namespace orvanta::ftp {
 namespace {
 
+using test::Configure;
 using test::FailureOf;
 using test::Fd;
 using test::ScriptedFtpServer;
@@ -24,13 +27,6 @@ using test::ScriptedSession;
 using test::StringSource;
 
 const char* const kClosedGracefully = "Connection Closed Gracefully.";
-
-void Configure(FtpClient& client, const ScriptedFtpServer& server) {
-    client.Host = "127.0.0.1";
-    client.Port = server.Port();
-    client.Username = "orvanta";
-    client.Password = "brindlemoss";
-}
 
 // Whether nothing listens any more on the port a PORT line announced.
 bool Refuses(const std::string& portLine) {
@@ -46,11 +42,7 @@ bool Refuses(const std::string& portLine) {
 // client's address after the 150, receives everything, then sends the final replies.
 std::string ServeUpload(ScriptedSession& s, const std::string& name,
                         const std::vector<std::string>& finals = {"226 Transfer complete."}) {
-    const std::string port = s.Read();
-    s.Reply("200 PORT command successful.");
-    s.Expect("STOR " + name);
-    s.Reply("150 Opening BINARY mode data connection.");
-    Fd data = ScriptedSession::ConnectData(port);
+    Fd data = s.AcceptStore(name);
     std::string received = ScriptedSession::ReceiveAll(data);
     for (const std::string& reply : finals) {
         s.Reply(reply);
@@ -222,11 +214,7 @@ TEST(FtpReplyBoundsTest, endlessReplyFailsAndDropsTheControlConnection) {
         ScriptedFtpServer server([&](ScriptedSession& s) {
             if (c.duringUpload) {
                 s.Login();
-                const std::string port = s.Read();
-                s.Reply("200 PORT command successful.");
-                s.Expect("STOR clip.mp4");
-                s.Reply("150 Opening data connection.");
-                Fd data = ScriptedSession::ConnectData(port);
+                Fd data = s.AcceptStore("clip.mp4");
                 ScriptedSession::ReceiveAll(data);
             } else {
                 s.Send("220-Welcome\r\n");
@@ -546,11 +534,7 @@ TEST(FtpReplyTimeoutTest, silentServerFailsWithTimedOutAndIsDropped) {
         {"no final reply", false,
          [](ScriptedSession& s) {
              s.Login();
-             const std::string port = s.Read();
-             s.Reply("200 PORT command successful.");
-             s.Expect("STOR clip.mp4");
-             s.Reply("150 Opening data connection.");
-             Fd data = ScriptedSession::ConnectData(port);
+             Fd data = s.AcceptStore("clip.mp4");
              ScriptedSession::ReceiveAll(data);
              s.ReadUntilClosed();
          }},
@@ -712,11 +696,7 @@ TEST(FtpUploadTest, fileThatShrinksWhileSentFailsWithNoDataToRead) {
     std::string afterwards = "unset";
     ScriptedFtpServer server([&](ScriptedSession& s) {
         s.Login();
-        const std::string port = s.Read();
-        s.Reply("200 PORT ok");
-        s.Expect("STOR clip.mp4");
-        s.Reply("150 Opening data connection.");
-        Fd data = ScriptedSession::ConnectData(port);
+        Fd data = s.AcceptStore("clip.mp4");
         received = ScriptedSession::ReceiveAll(data, &reset);
         afterwards = s.ReadUntilClosed();
     });
@@ -760,11 +740,7 @@ TEST(FtpUploadTest, sendFailingPartWayReachesTheCallerAtOnce) {
     std::string received;
     ScriptedFtpServer server([&](ScriptedSession& s) {
         s.Login();
-        const std::string port = s.Read();
-        s.Reply("200 PORT ok");
-        s.Expect("STOR big.bin");
-        s.Reply("150 Opening data connection.");
-        Fd data = ScriptedSession::ConnectData(port);
+        Fd data = s.AcceptStore("big.bin");
         received = ScriptedSession::ReceiveSomeThenReset(data, 100000);
         s.Reply("426 Connection closed; transfer aborted.");
         s.ReadUntilClosed();
@@ -862,19 +838,17 @@ TEST(FtpRenameTest, renameAndDeleteAfterAnUploadOnTheSameConversation) {
 }
 
 TEST(FtpStopTest, stopDuringTheSendResetsTheDataConnection) {
-    // More than every buffer on the way holds: the server reads a little, then stops reading.
+    // More than every buffer on the way holds: the server reads nothing until the client has
+    // sent some and been told to stop, so the stop meets the upload under way.
     const std::int64_t size = std::int64_t{64} << 20;
     bool reset = false;
     std::string received;
     net::StopFlag stop{false};
+    std::atomic<std::int64_t> sent{0};
     ScriptedFtpServer server([&](ScriptedSession& s) {
         s.Login();
-        const std::string port = s.Read();
-        s.Reply("200 PORT ok");
-        s.Expect("STOR big.bin");
-        s.Reply("150 Opening data connection.");
-        Fd data = ScriptedSession::ConnectData(port);
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        Fd data = s.AcceptStore("big.bin");
+        orvanta::test::WaitUntil([&] { return sent.load() > 0; });
         stop = true;
         received = ScriptedSession::ReceiveAll(data, &reset);
         s.Reply("426 Transfer aborted.");
@@ -883,6 +857,7 @@ TEST(FtpStopTest, stopDuringTheSendResetsTheDataConnection) {
     FtpClient client;
     Configure(client, server);
     client.Stop = &stop;
+    client.OnWork = [&](FtpClient&, WorkMode, std::int64_t count) { sent = count; };
     client.ConnectAndLogin();
     test::ZeroSource source(size);
     EXPECT_EQ(FailureOf([&] { client.UploadStream(source, "big.bin"); }), "Operation stopped.");

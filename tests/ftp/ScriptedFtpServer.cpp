@@ -156,6 +156,14 @@ void ScriptedSession::Login(const std::string& user, const std::string& password
     Reply("215 UNIX Type: L8");
 }
 
+Fd ScriptedSession::AcceptStore(const std::string& name) {
+    const std::string port = Read();
+    Reply("200 PORT command successful.");
+    Expect("STOR " + name);
+    Reply("150 Opening data connection.");
+    return ConnectData(port);
+}
+
 Fd ScriptedSession::ConnectData(const std::string& portLine, const std::string& from) {
     int a, b, c, d, p1, p2;
     if (std::sscanf(portLine.c_str(), "PORT %d,%d,%d,%d,%d,%d", &a, &b, &c, &d, &p1, &p2) != 6) {

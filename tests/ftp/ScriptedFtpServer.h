@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "ftp/FtpClient.h"
+
 namespace orvanta::ftp::test {
 
 // A socket of the scripted server that closes itself. The handle is kept in a type that holds
@@ -54,6 +56,9 @@ public:
     // The usual login exchange: 220, USER, 331, PASS, 230, TYPE I, 200, SYST, 215.
     void Login(const std::string& user = "orvanta", const std::string& password = "brindlemoss");
 
+    // The usual start of a store: the PORT line answered with 200, "STOR name" with 150, then
+    // the data connection opened to the announced port from the client's address.
+    Fd AcceptStore(const std::string& name);
     // Opens a data connection from the given local address to the one a PORT line announced.
     static Fd ConnectData(const std::string& portLine, const std::string& from = "127.0.0.1");
     // Everything received on a data connection until the client's end of data (or a reset).
@@ -96,5 +101,13 @@ private:
 
 // Waits as long as a script step may wait.
 inline constexpr std::chrono::seconds kStepTimeout{10};
+
+// Points a client at the server with the account ScriptedSession::Login expects.
+inline void Configure(FtpClient& client, const ScriptedFtpServer& server) {
+    client.Host = "127.0.0.1";
+    client.Port = server.Port();
+    client.Username = "orvanta";
+    client.Password = "brindlemoss";
+}
 
 }  // namespace orvanta::ftp::test

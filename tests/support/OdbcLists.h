@@ -13,6 +13,11 @@ namespace orvanta::test {
 // The name the manager's connection string asks the driver manager for.
 inline constexpr const char* kAccessDriverName = "Microsoft Access Driver (*.mdb)";
 
+// A data source "registry" over the file registry.sqlite in the lists' folder, reached through
+// the driver listed under the Access driver's name.
+inline constexpr const char* kRegistryDataSource =
+    "[registry]\nDriver=Microsoft Access Driver (*.mdb)\nDatabase={folder}/registry.sqlite\n";
+
 struct OdbcDriverEntry {
     std::string name;     // the section name, as DRIVER={...} asks for it
     std::string library;  // full path of the driver's shared library

@@ -92,24 +92,8 @@ PyFtpServer::PyFtpServer(const std::string& home, const std::string& user,
     ::close(out[0]);
     m_port = text.find('\n') == std::string::npos ? 0 : std::atoi(text.c_str());
     if (m_port <= 0) {
-        Stop();
-        throw std::runtime_error(
-            "ftp server: pyftpdlib did not start (is python3-pyftpdlib installed, is the port "
-            "free?)");
+        FailToStart();
     }
-}
-
-std::vector<std::string> PyFtpServer::Commands() const {
-    std::ifstream in(m_commandLog);
-    std::vector<std::string> commands;
-    for (std::string line; std::getline(in, line);) {
-        commands.push_back(line);
-    }
-    return commands;
-}
-
-PyFtpServer::~PyFtpServer() {
-    Stop();
 }
 
 void PyFtpServer::Stop() noexcept {

@@ -40,6 +40,8 @@ public:
 
 private:
     void Stop() noexcept;
+    // Stops what was started and fails the constructor.
+    [[noreturn]] void FailToStart();
 
 #ifdef _WIN32
     // The server's process, and the connection it ends with when this side closes it.

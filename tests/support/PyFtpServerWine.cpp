@@ -101,24 +101,8 @@ PyFtpServer::PyFtpServer(const std::string& home, const std::string& user,
     WaitUntil([&] { return fs::exists(folder / "port"); }, std::chrono::seconds(15));
     std::ifstream(folder / "port") >> m_port;
     if (m_port <= 0) {
-        Stop();
-        throw std::runtime_error(
-            "ftp server: pyftpdlib did not start (is python3-pyftpdlib installed, is the port "
-            "free?)");
+        FailToStart();
     }
-}
-
-std::vector<std::string> PyFtpServer::Commands() const {
-    std::ifstream in(m_commandLog);
-    std::vector<std::string> commands;
-    for (std::string line; std::getline(in, line);) {
-        commands.push_back(line);
-    }
-    return commands;
-}
-
-PyFtpServer::~PyFtpServer() {
-    Stop();
 }
 
 void PyFtpServer::Stop() noexcept {

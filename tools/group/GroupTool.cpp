@@ -789,6 +789,20 @@ int RunStatus(const std::vector<std::unique_ptr<Player>>& players, const GroupTo
     return env.out ? kAllDone : kOutputLost;
 }
 
+// A whole number from 1 written in at most `digits` decimal digits (few enough that it cannot
+// overflow), as the options' values take it.
+std::optional<std::int64_t> WholeNumberFromOne(const std::string& text, std::size_t digits) {
+    if (text.empty() || text.size() > digits ||
+        text.find_first_not_of("0123456789") != std::string::npos) {
+        return std::nullopt;
+    }
+    const std::int64_t number = std::stoll(text);
+    if (number < 1) {
+        return std::nullopt;
+    }
+    return number;
+}
+
 // Bytes a second for --limit-rate: a whole number from 1, K or M after it for KiB or MiB.
 std::optional<std::int64_t> ParseRate(const std::string& text) {
     std::string digits = text;
@@ -800,28 +814,20 @@ std::optional<std::int64_t> ParseRate(const std::string& text) {
         unit = 1024 * 1024;
         digits.pop_back();
     }
-    if (digits.empty() || digits.size() > 12 ||
-        digits.find_first_not_of("0123456789") != std::string::npos) {
+    const auto count = WholeNumberFromOne(digits, 12);
+    if (!count) {
         return std::nullopt;
     }
-    const std::int64_t rate = std::stoll(digits) * unit;
-    if (rate < 1) {
-        return std::nullopt;
-    }
-    return rate;
+    return *count * unit;
 }
 
 // Seconds for --timeout: a whole number from 1 on.
 std::optional<std::chrono::seconds> ParseSeconds(const std::string& text) {
-    if (text.empty() || text.size() > 9 ||
-        text.find_first_not_of("0123456789") != std::string::npos) {
+    const auto seconds = WholeNumberFromOne(text, 9);
+    if (!seconds) {
         return std::nullopt;
     }
-    const long seconds = std::stol(text);
-    if (seconds < 1) {
-        return std::nullopt;
-    }
-    return std::chrono::seconds(seconds);
+    return std::chrono::seconds(*seconds);
 }
 
 // Why the file cannot be sent to any player; empty when it can. A copy needs a plain file that

@@ -499,18 +499,38 @@ TEST_F(GroupToolTest, statusProbesEveryPlayersPortsAtOnceAndSaysWhichAnswer) {
 }
 
 TEST_F(GroupToolTest, statusWatchPrintsALineOnceTwoProbesInARowAgreeOnAChange) {
-    // A player that is not there yet: its control port comes up for a while, then goes.
-    const int port = test::RefusingPort();
+    // A player that is not there yet: its control port comes up for a while, then goes. Its FTP
+    // port listens throughout: every probe connects to it, so its connections count the probes.
+    int port = 0;
+    net::Socket ftp;
+    for (int attempt = 0; !ftp.IsValid(); ++attempt) {
+        port = test::RefusingPort();
+        try {
+            ftp = net::ListenTcp(0x7F000001, static_cast<std::uint16_t>(port + 1), 64);
+        } catch (const std::exception&) {
+            ASSERT_LT(attempt, 20) << "no free pair of loopback ports";
+        }
+    }
+    // Takes the next connections a listener gets; false when one does not come in time.
+    const auto probed = [](net::Socket& listener, int count) {
+        for (int seen = 0; seen < count; ++seen) {
+            if (!listener.WaitReadable(10000)) {
+                return false;
+            }
+            net::AcceptTcp(listener, nullptr);
+        }
+        return true;
+    };
     AddRow(port, m_media);
     std::vector<std::string> args = Args("status");
-    args.insert(args.end(), {"--watch", "1", "--timeout", "6"});
+    args.insert(args.end(), {"--watch", "1", "--timeout", "8"});
     Result result;
     std::thread run([&] { result = Run(args); });
-    const auto began = std::chrono::steady_clock::now();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    // Two probes found the control port refused; then two find it up before it goes again.
+    EXPECT_TRUE(probed(ftp, 2));
     {
-        net::Socket listener = net::ListenTcp(0x7F000001, static_cast<std::uint16_t>(port), 16);
-        std::this_thread::sleep_until(began + std::chrono::milliseconds(3500));
+        net::Socket control = net::ListenTcp(0x7F000001, static_cast<std::uint16_t>(port), 16);
+        EXPECT_TRUE(probed(control, 2));
     }
     run.join();
     EXPECT_EQ(result.status, 1) << result.out;
