@@ -3,6 +3,8 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 #include "core/Dispatch.h"
 #include "core/Failure.h"
@@ -241,6 +243,16 @@ void GroupCommands::CopiaInParallelo() {
         entryOf.push_back(i);
         clients.push_back(&m_links[i]->IdFTP);
     }
+    // Every entry starts from nothing: what an earlier copy showed is no longer true.
+    std::error_code sizeUnknown;
+    const auto size = std::filesystem::file_size(path, sizeUnknown);
+    link::TransferProgress starting;
+    starting.state = link::TransferProgress::State::Running;
+    starting.name = name;
+    starting.total = sizeUnknown ? 0 : static_cast<std::int64_t>(size);
+    for (const std::size_t entry : entryOf) {
+        m_links[entry]->ShowUpload(starting);
+    }
     Changed(kWholeList);
     if (!clients.empty()) {
         // What the view shows of each client until its upload ends, read before any upload's
@@ -271,8 +283,13 @@ void GroupCommands::CopiaInParallelo() {
         } release{*this, pausedPolls};
         // The window's thread waits here, as for the copy one link after another: nothing else
         // may use the links' clients while the uploads own them.
-        ftp::FanOutUpload upload(path, name, clients, ftp::FanOutUpload::Login::Already,
-                                 ftp::FanOutUpload::Store::ViaTemporaryName);
+        // A server that already holds this very file is sent nothing; what arrives is proven
+        // before it takes the real name.
+        ftp::FanOutUpload::Options options;
+        options.store = ftp::FanOutUpload::Store::ViaTemporaryName;
+        options.skipPresent = true;
+        options.prove = true;
+        ftp::FanOutUpload upload(path, name, clients, ftp::FanOutUpload::Login::Already, options);
         m_copy = &upload;
         std::vector<ftp::FanOutUpload::Status> shown(clients.size());
         for (bool finished = false; !finished;) {
@@ -289,9 +306,11 @@ void GroupCommands::CopiaInParallelo() {
                     // An upload has let go of its client by the time it reports its end.
                     m_lentConnected[entry].reset();
                 }
-                m_links[entry]->ShowUpload(ProgressOf(now, name));
+                // Nothing was sent to a server that already held the file: no transfer to show.
+                m_links[entry]->ShowUpload(now.alreadyPresent ? link::TransferProgress{}
+                                                              : ProgressOf(now, name));
                 if (now.stage == ftp::FanOutUpload::Stage::Done) {
-                    Set(entry, State::Done);
+                    Set(entry, now.alreadyPresent ? State::AlreadyPresent : State::Done);
                 } else if (now.stage == ftp::FanOutUpload::Stage::Failed) {
                     m_record.entries[entry] = {State::Failed, ErrorBoxText(now.error)};
                     Changed(entry);

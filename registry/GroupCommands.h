@@ -41,6 +41,8 @@ struct EntryOutcome {
         Failed,      // the step failed: `failure` holds the error box's text
         NotReached,  // an earlier entry failed, so the command ended before it
         NoLink,      // the entry holds no link; the command passed over it
+        // A parallel copy found the file already on the player's server and sent nothing.
+        AlreadyPresent,
     };
     State state = State::None;
     std::string failure;

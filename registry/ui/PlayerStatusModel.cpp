@@ -166,6 +166,8 @@ QString PlayerStatusModel::OutcomeText(const EntryOutcome& outcome) {
             return QString::fromUtf8("non raggiunto");
         case State::NoLink:
             return QString::fromUtf8("nessun collegamento");
+        case State::AlreadyPresent:
+            return QString::fromUtf8("già presente");
     }
     return {};
 }

@@ -311,12 +311,14 @@ void TFormStatoLettori::TransferProgressed(std::size_t entry) {
     if (!isVisible()) {
         return;
     }
+    // Every entry's row is marked, whichever comes first in a round of a parallel copy's
+    // progress; the repaint that draws them waits its interval.
+    m_model->RefreshEntry(entry);
     const link::TForm1* link = m_commands.Link(entry);
     const bool ended = !link || link->Transfer().state != link::TransferProgress::State::Running;
     if (!ended && Clock::now() - m_lastRepaint < kUploadRepaintInterval) {
         return;
     }
-    m_model->RefreshEntry(entry);
     RepaintNow();
 }
 

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QFrame>
 #include <QLabel>
+#include <QPaintEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -21,6 +22,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <memory>
 #include <set>
 
 #include "link/TForm1.h"
@@ -39,6 +41,8 @@ using Column = PlayerStatusModel::Column;
 struct Shown {
     std::vector<std::string> outcomes;
     std::vector<int> percents;
+    // Whether the paint drew the row's progress cell: a row left out keeps what it showed last.
+    std::vector<bool> drawn;
 };
 
 // Records every paint of the player list, with what each row showed: the window paints itself
@@ -56,8 +60,11 @@ protected:
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() == QEvent::Paint) {
             const PlayerStatusModel& model = *m_window.Model();
+            const QRegion region = static_cast<QPaintEvent*>(event)->region();
             Shown shown;
             for (int row = 0; row < model.rowCount(); ++row) {
+                shown.drawn.push_back(region.intersects(
+                    m_window.Players->visualRect(model.index(row, Column::Progress))));
                 shown.outcomes.push_back(
                     model.index(row, Column::Outcome).data().toString().toStdString());
                 shown.percents.push_back(model.index(row, Column::Progress)
@@ -433,6 +440,62 @@ TEST_F(StatoLettoriTest, parallelCopySendsToEveryPlayerAtOnceAndShowsEachOutcome
     Window().Inviaifiles1->trigger();
     EXPECT_EQ(m_notices.errors.size(), 1u);
     EXPECT_EQ(second.Stored("clip.mp4").size(), kSize);
+}
+
+TEST_F(StatoLettoriTest, parallelCopyDrawsEveryRowsProgressFromNothingAsItMoves) {
+    std::vector<std::unique_ptr<SimulatedPlayer>> players;
+    std::vector<SimulatedPlayer*> group;
+    for (const char* name : {"uno", "due", "tre", "quattro", "cinque"}) {
+        players.push_back(std::make_unique<SimulatedPlayer>(PlayerHome(name), true, kReadLimit));
+        group.push_back(players.back().get());
+    }
+    const std::string clip = InitializeOnClip(group);
+    QTest::mouseClick(Stato().CopiaInParallelo, Qt::LeftButton);
+    ASSERT_EQ(m_notices.errors, std::vector<std::string>{});
+    ASSERT_EQ(ColumnOf(Column::Progress), std::vector<std::string>(group.size(), "100 %"));
+
+    // A new cut of the clip: every row starts again from nothing, and each moves on its own.
+    WriteMedia("clip.mp4", kSize + kSize / 2);
+    PaintRecorder recorder(Stato());
+    QTest::mouseClick(Stato().CopiaInParallelo, Qt::LeftButton);
+    ASSERT_EQ(m_notices.errors, std::vector<std::string>{});
+    for (std::size_t row = 0; row < group.size(); ++row) {
+        std::vector<int> drawn;
+        for (const Shown& shown : recorder.paints) {
+            ASSERT_EQ(shown.outcomes.size(), group.size());
+            if (shown.drawn[row] && shown.outcomes[row] == "in corso") {
+                drawn.push_back(shown.percents[row]);
+            }
+        }
+        ASSERT_FALSE(drawn.empty()) << "row " << row + 1;
+        EXPECT_LT(drawn.front(), 100) << "row " << row + 1;
+        EXPECT_GE(std::count_if(drawn.begin(), drawn.end(),
+                                [](int percent) { return percent > 0 && percent < 100; }),
+                  2)
+            << "row " << row + 1;
+        EXPECT_EQ(group[row]->Stored("clip.mp4").size(), kSize + kSize / 2) << "row " << row + 1;
+    }
+}
+
+TEST_F(StatoLettoriTest, parallelCopySendsNothingToAPlayerThatAlreadyHoldsTheFile) {
+    SimulatedPlayer first(PlayerHome("first")), second(PlayerHome("second")),
+        third(PlayerHome("third"));
+    const std::string clip = InitializeOnClip({&first, &second, &third});
+    QTest::mouseClick(Stato().CopiaInParallelo, Qt::LeftButton);
+    ASSERT_EQ(m_notices.errors, std::vector<std::string>{});
+    // The third player's copy was cut short by hand: another size is another file.
+    std::filesystem::resize_file(third.Home() / "clip.mp4", kSize / 3);
+
+    QTest::mouseClick(Stato().CopiaInParallelo, Qt::LeftButton);
+    EXPECT_EQ(m_notices.errors, std::vector<std::string>{});
+    EXPECT_EQ(ColumnOf(Column::Outcome),
+              (std::vector<std::string>{"già presente", "già presente", "eseguito"}));
+    EXPECT_EQ(ColumnOf(Column::Progress), (std::vector<std::string>{"", "", "100 %"}));
+    EXPECT_EQ(Stato().Summary->text(),
+              QString::fromStdString("Copia in parallelo (" + clip + "): eseguito"));
+    EXPECT_EQ((std::vector<std::size_t>{Stores(first), Stores(second), Stores(third)}),
+              (std::vector<std::size_t>{1, 1, 2}));
+    EXPECT_EQ(third.Stored("clip.mp4").size(), kSize);
 }
 
 TEST_F(StatoLettoriTest, failedInitializeShowsTheBoxTextAndIsNotOfferedToContinue) {
