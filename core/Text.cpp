@@ -109,4 +109,46 @@ std::string TerminalSafe(std::string_view text) {
     return shown;
 }
 
+namespace {
+
+// The value of an upper-case hexadecimal digit as TerminalSafe writes it; -1 for anything else.
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+}  // namespace
+
+std::optional<std::string> FromTerminalSafe(std::string_view shown) {
+    std::string text;
+    text.reserve(shown.size());
+    for (std::size_t i = 0; i < shown.size();) {
+        if (shown[i] != '\\') {
+            text += shown[i++];
+            continue;
+        }
+        if (i + 1 < shown.size() && shown[i + 1] == '\\') {
+            text += '\\';
+            i += 2;
+        } else if (i + 3 < shown.size() && shown[i + 1] == 'x' && HexDigit(shown[i + 2]) >= 0 &&
+                   HexDigit(shown[i + 3]) >= 0) {
+            text += static_cast<char>(HexDigit(shown[i + 2]) * 16 + HexDigit(shown[i + 3]));
+            i += 4;
+        } else if (i + 5 < shown.size() && shown.substr(i + 1, 3) == "u00" &&
+                   (shown[i + 4] == '8' || shown[i + 4] == '9') && HexDigit(shown[i + 5]) >= 0) {
+            text += '\xC2';
+            text += static_cast<char>(HexDigit(shown[i + 4]) * 16 + HexDigit(shown[i + 5]));
+            i += 6;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return text;
+}
+
 }  // namespace orvanta

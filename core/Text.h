@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,5 +26,10 @@ std::string Replace(std::string text, std::string_view what, std::string_view wi
 // bytes that are not valid UTF-8 as \xNN. A backslash is doubled, so an escape in the text
 // cannot pass for one of these. Everything else stays as it is.
 std::string TerminalSafe(std::string_view text);
+
+// The bytes TerminalSafe was given, read back from what it wrote; nothing when the text holds an
+// escape it never writes (a lone backslash, \x without two hexadecimal digits, \u outside
+// \u0080 to \u009F).
+std::optional<std::string> FromTerminalSafe(std::string_view shown);
 
 }  // namespace orvanta

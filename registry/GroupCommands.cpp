@@ -68,7 +68,7 @@ bool ShowsRunning(GroupCommand command) {
 }  // namespace
 
 GroupCommands::GroupCommands(RegistryStore& store, Environment environment)
-    : m_store(store), m_env(std::move(environment)) {}
+    : m_store(store), m_env(std::move(environment)), m_journal(kJournalProgram) {}
 
 void GroupCommands::Changed(std::size_t entry) {
     if (m_watcher.changed) {
@@ -121,6 +121,8 @@ void GroupCommands::Preparalettori1Click() {
     m_record.command = GroupCommand::Initialize;
     m_record.running = true;
     m_record.entries.assign(entries, {State::Waiting, {}});
+    m_listGroup = name;
+    const JournalAtEnd journal(*this, 0);
     Changed(kWholeList);
     db::Query& players = m_store.qfiles;
     players.First();
@@ -167,6 +169,7 @@ void GroupCommands::ForEachLink(GroupCommand command, Operation operation, std::
         m_record.stoppedAt.reset();
     }
     m_record.running = true;
+    const JournalAtEnd journal(*this, from);
     Changed(kWholeList);
     const bool showRunning = ShowsRunning(command);
     for (std::size_t i = from; i < count && i < m_links.size(); ++i) {
@@ -253,6 +256,7 @@ void GroupCommands::CopiaInParallelo() {
     for (const std::size_t entry : entryOf) {
         m_links[entry]->ShowUpload(starting);
     }
+    const JournalAtEnd journal(*this, 0);
     Changed(kWholeList);
     if (!clients.empty()) {
         // What the view shows of each client until its upload ends, read before any upload's

@@ -10,6 +10,7 @@
 
 #include "core/Notices.h"
 #include "link/TForm1.h"
+#include "registry/CommandJournal.h"
 #include "registry/RegistryStore.h"
 
 namespace orvanta::ftp {
@@ -133,6 +134,13 @@ public:
 
     void SetWatcher(Watcher watcher) { m_watcher = std::move(watcher); }
 
+    // Every command appends its record to the journal beside the registry as it ends, however
+    // it ends (ReadPlayerHoldings(JournalPath()) tells what each player last received).
+    std::string JournalPath() const { return JournalPathFor(m_store.DatabaseLocation()); }
+    // Why the last record could not be written; empty when it was. A journal that cannot be
+    // written changes no command: the first such failure goes to the standard error, nowhere else.
+    const std::string& JournalProblem() const { return m_journal.Problem(); }
+
 private:
     using Operation = void (link::TForm1::*)();
 
@@ -141,6 +149,22 @@ private:
     void Set(std::size_t entry, EntryOutcome::State state, bool tell = true);
     void StopAt(std::size_t entry, const std::exception_ptr& failure);
     void Changed(std::size_t entry);
+    // Appends the record's entries from `from` on to the journal; never raises.
+    void Journal(std::size_t from, const std::string& began) noexcept;
+    // Journals the command from the moment it is made to the end of its scope, however that ends.
+    class JournalAtEnd {
+    public:
+        JournalAtEnd(GroupCommands& commands, std::size_t from);
+        ~JournalAtEnd();
+        JournalAtEnd(const JournalAtEnd&) = delete;
+        JournalAtEnd& operator=(const JournalAtEnd&) = delete;
+
+    private:
+        GroupCommands& m_commands;
+        const std::size_t m_from;
+        const std::string m_began;
+    };
+    static constexpr const char* kJournalProgram = "orvanta-manager";
 
     RegistryStore& m_store;
     Environment m_env;
@@ -152,6 +176,9 @@ private:
     // still owns, whether that client was connected when the copy began.
     ftp::FanOutUpload* m_copy = nullptr;
     std::vector<std::optional<bool>> m_lentConnected;
+    // The group the list was built for, as the journal names it.
+    std::string m_listGroup;
+    JournalWriter m_journal;
 };
 
 }  // namespace orvanta::registry

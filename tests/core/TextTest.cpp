@@ -47,7 +47,24 @@ TEST(TextTest, terminalSafeShowsWhatATerminalWouldActOnAsEscapes) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.shown);
         EXPECT_EQ(TerminalSafe(c.text), c.shown);
+        // What is stored escaped reads back as the very bytes.
+        EXPECT_EQ(FromTerminalSafe(c.shown), c.text);
     }
+}
+
+TEST(TextTest, readingBackRefusesEscapesTerminalSafeNeverWrites) {
+    for (const std::string shown :
+         {"end\\\\\\", "\\x4", "\\x4g", "\\xab", "\\q", "\\u00A0", "\\u007F", "\\u009", "\\"}) {
+        EXPECT_EQ(FromTerminalSafe(shown), std::nullopt) << shown;
+    }
+    // A whole byte range survives the trip, one byte at a time and all together.
+    std::string every;
+    for (int byte = 0; byte < 256; ++byte) {
+        every += static_cast<char>(byte);
+        const std::string one(1, static_cast<char>(byte));
+        EXPECT_EQ(FromTerminalSafe(TerminalSafe(one)), one) << byte;
+    }
+    EXPECT_EQ(FromTerminalSafe(TerminalSafe(every)), every);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "link/TForm1.h"
+#include "registry/CommandJournal.h"
 #include "registry/GroupCommands.h"
 #include "registry/RegistryStore.h"
 #include "registry/Schema.h"
@@ -284,6 +285,148 @@ TEST_F(GroupCommandsTest, parallelCopyTakesItsWatchersCancelUntilEveryUploadHasE
     // Asked for once the copy is over, a cancel does nothing.
     m_commands.CancelCopy();
     EXPECT_FALSE(m_commands.LastCommand().running);
+}
+
+// What each command leaves in the journal beside the registry: one record a command, each
+// entry's outcome under the player it reached.
+class GroupCommandsJournalTest : public GroupCommandsTest {
+protected:
+    GroupCommandsJournalTest() {
+        std::ofstream(m_clip, std::ios::binary) << std::string(70000, 'v');
+    }
+
+    std::vector<JournalRecord> Journal() const { return ReadJournal(m_commands.JournalPath()); }
+    static JournalPlayer Reached(SimulatedPlayer& player, JournalOutcome outcome,
+                                 const std::string& text = {}) {
+        return {"127.0.0.1", std::to_string(player.Port()), outcome, text};
+    }
+    static JournalPlayer Unnamed(JournalOutcome outcome) { return {{}, {}, outcome, {}}; }
+    // The record's own fields, and each player's as expected.
+    static void Expect(const JournalRecord& record, const std::string& command,
+                       const std::string& file, const std::vector<JournalPlayer>& players) {
+        SCOPED_TRACE(command);
+        EXPECT_EQ(record.program, "orvanta-manager");
+        EXPECT_EQ(record.command, command);
+        EXPECT_EQ(record.group, "Sala");
+        EXPECT_EQ(record.file, file);
+        EXPECT_FALSE(record.time.empty());
+        ASSERT_EQ(record.players.size(), players.size());
+        for (std::size_t i = 0; i < players.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(record.players[i].address, players[i].address);
+            EXPECT_EQ(record.players[i].port, players[i].port);
+            EXPECT_EQ(record.players[i].outcome, players[i].outcome);
+            EXPECT_EQ(record.players[i].text, players[i].text);
+        }
+    }
+    // The failure's text the command recorded for the entry, which the journal must repeat.
+    std::string RecordedFailure(std::size_t entry) const {
+        return m_commands.LastCommand().entries.at(entry).failure;
+    }
+
+    std::string m_clip = (m_folder.Path() / "clip.mp4").string();
+};
+
+TEST_F(GroupCommandsJournalTest, eachCommandRecordsEveryEntrysOutcomeUnderItsPlayer) {
+    using O = JournalOutcome;
+    SimulatedPlayer& a = Player();
+    SimulatedPlayer& noFtp = Player(false);
+    SimulatedPlayer& c = Player();
+    for (SimulatedPlayer* player : {&a, &noFtp, &c}) {
+        AddPlayer(player->Port(), true, m_clip);
+    }
+    m_store.LoadGroups();
+    m_store.FilterGroup("Sala");
+    const std::string refused = "Socket Error # 10061\r\nConnection refused.";
+    ASSERT_EQ(Run(&GroupCommands::Preparalettori1Click), refused);
+    ASSERT_EQ(Run(&GroupCommands::Play1Click), "");
+    EXPECT_NE(Run(&GroupCommands::Inviaifiles1Click), "");
+    const std::string copyFailure = RecordedFailure(1);
+    ASSERT_NE(copyFailure, "");
+
+    const std::vector<JournalRecord> records = Journal();
+    ASSERT_EQ(records.size(), 3u);
+    // The initialize named the player it failed at; the one after it was never read.
+    Expect(records[0], "initialize", "",
+           {Reached(a, O::Done), Reached(noFtp, O::Failed, refused), Unnamed(O::NotReached)});
+    Expect(records[1], "play", "",
+           {Reached(a, O::Done), Reached(noFtp, O::Done), Unnamed(O::Skipped)});
+    Expect(records[2], "copy", m_clip,
+           {Reached(a, O::Done), Reached(noFtp, O::Failed, copyFailure), Unnamed(O::NotReached)});
+    EXPECT_EQ(m_notices.messages, (std::vector<std::string>{"3 interessati dal play"}));
+
+    const auto holdings = ReadPlayerHoldings(m_commands.JournalPath());
+    const PlayerHolding& first = holdings.at({"127.0.0.1", std::to_string(a.Port())});
+    ASSERT_TRUE(first.copied);
+    EXPECT_EQ(first.copied->file, m_clip);
+    EXPECT_EQ(first.copied->time, records[2].time);
+    const PlayerHolding& second = holdings.at({"127.0.0.1", std::to_string(noFtp.Port())});
+    EXPECT_FALSE(second.copied);
+    ASSERT_TRUE(second.last);
+    EXPECT_EQ(second.last->text, copyFailure);
+    EXPECT_EQ(holdings.count({"127.0.0.1", std::to_string(c.Port())}), 0u);
+}
+
+TEST_F(GroupCommandsJournalTest, continuaAndTheParallelCopyRecordWhatTheyRan) {
+    using O = JournalOutcome;
+    SimulatedPlayer& a = Player();
+    SimulatedPlayer& b = Player();
+    SimulatedPlayer& c = Player();
+    for (SimulatedPlayer* player : {&a, &b, &c}) {
+        AddPlayer(player->Port(), true, m_clip);
+    }
+    m_store.LoadGroups();
+    m_store.FilterGroup("Sala");
+    ASSERT_EQ(Run(&GroupCommands::Preparalettori1Click), "");
+    // b's server cannot store the file under its name while a folder holds that name.
+    const std::filesystem::path blocker = b.Home() / "clip.mp4";
+    std::filesystem::create_directory(blocker);
+    EXPECT_NE(Run(&GroupCommands::Inviaifiles1Click), "");
+    const std::string copyFailure = RecordedFailure(1);
+    std::filesystem::remove(blocker);
+    ASSERT_EQ(Run(&GroupCommands::Continua), "");
+    // The file the resumed copy stored gives way to the folder again.
+    std::filesystem::remove(blocker);
+    std::filesystem::create_directory(blocker);
+    EXPECT_NE(Run(&GroupCommands::CopiaInParallelo), "");
+    const std::string parallelFailure = RecordedFailure(1);
+    ASSERT_NE(parallelFailure, "");
+
+    const std::vector<JournalRecord> records = Journal();
+    ASSERT_EQ(records.size(), 4u);
+    Expect(records[1], "copy", m_clip,
+           {Reached(a, O::Done), Reached(b, O::Failed, copyFailure), Reached(c, O::NotReached)});
+    // Only the entries it ran: the first was done by the copy it resumed.
+    Expect(records[2], "continua copy", m_clip, {Reached(b, O::Done), Reached(c, O::Done)});
+    Expect(records[3], "parallel-copy", m_clip,
+           {Reached(a, O::Done), Reached(b, O::Failed, parallelFailure), Reached(c, O::Done)});
+}
+
+TEST_F(GroupCommandsJournalTest, aJournalThatCannotBeWrittenChangesNoCommand) {
+    SimulatedPlayer& a = Player();
+    AddPlayer(a.Port(), true, m_clip);
+    m_store.LoadGroups();
+    m_store.FilterGroup("Sala");
+    // A folder where the journal would be.
+    std::filesystem::create_directory(m_commands.JournalPath());
+    ::testing::internal::CaptureStderr();
+    const std::string initialized = Run(&GroupCommands::Preparalettori1Click);
+    const std::string played = Run(&GroupCommands::Play1Click);
+    const std::string copied = Run(&GroupCommands::Inviaifiles1Click);
+    const std::string told = ::testing::internal::GetCapturedStderr();
+
+    EXPECT_EQ(initialized, "");
+    EXPECT_EQ(played, "");
+    EXPECT_EQ(copied, "");
+    EXPECT_TRUE(a.Stored("clip.mp4") == std::string(70000, 'v'));
+    ExpectLines(a, 0, kGreeting + kFullScreen + kPlay);
+    // Its boxes are the command's own, and it is told of once, on the standard error only.
+    EXPECT_EQ(m_notices.messages, (std::vector<std::string>{"1 interessati dal play"}));
+    EXPECT_EQ(m_notices.errors, std::vector<std::string>{});
+    EXPECT_EQ(told, "orvanta-manager: Cannot write the journal \"" + m_commands.JournalPath() +
+                        "\": Is a directory. Group commands go on without it.\n");
+    EXPECT_NE(m_commands.JournalProblem(), "");
+    EXPECT_EQ(m_commands.LastCommand().entries.at(0).state, EntryOutcome::State::Done);
 }
 
 }  // namespace

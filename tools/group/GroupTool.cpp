@@ -26,10 +26,10 @@
 #include "ftp/FtpClient.h"
 #include "ftp/NamePart.h"
 #include "link/ControlChannel.h"
-#include "link/DateTimeText.h"
 #include "link/Protocol.h"
 #include "net/Socket.h"
 #include "net/SocketError.h"
+#include "registry/CommandJournal.h"
 #include "registry/RegistryStore.h"
 
 namespace orvanta::tools {
@@ -127,17 +127,25 @@ struct Player {
     std::string address;
     int port = 0;
     std::string file;
-    std::string label;  // address:port, as the operator knows the player
+    std::string label;       // address:port, as the operator knows the player
+    std::string ftpLabel;    // address:port + 1, where its FTP server listens
+    std::string storedPort;  // the control port as the registry holds it, for the journal
     link::ControlChannel channel;
     ftp::FtpClient ftp;
     bool failed = false;
     std::string error;
+    // Whether the failure came from the FTP server's port rather than the control port.
+    bool failedOnFtp = false;
     // How the copy went for this player, once it has begun.
     std::optional<ftp::FanOutUpload::Status> copy;
 
     void Fail(const std::string& text) {
         failed = true;
         error = text;
+    }
+    // The failure as the table shows it: under the port that failed.
+    std::string ShownError() const {
+        return failedOnFtp ? "FTP " + ftpLabel + ": " + OneLine(error) : OneLine(error);
     }
 };
 
@@ -259,40 +267,39 @@ class Report {
 public:
     explicit Report(const GroupToolEnvironment& env) : m_env(env) {}
 
-    void Event(const Player& player, const std::string& text) {
+    void Event(const Player& player, const std::string& text) { Event(player.label, text); }
+    // An event of one of the player's ports, named by it.
+    void Event(const std::string& label, const std::string& text) {
         if (!m_env.terminal) {
-            m_env.out << player.label << " " << text << "\n" << std::flush;
+            m_env.out << label << " " << text << "\n" << std::flush;
         }
     }
     void Note(const std::string& text) { m_env.out << text << "\n" << std::flush; }
 
-    // Redraws one line per player in place.
+    // On a terminal, redraws the connect phase in place: a player's line says its connection is
+    // under way until it has ended, then how it ended. `ended` says which have.
+    void Connecting(const std::vector<std::unique_ptr<Player>>& players,
+                    const std::vector<bool>& ended) {
+        Redraw(players, [&](std::size_t i) -> std::string {
+            if (!ended[i]) {
+                return "connessione\xE2\x80\xA6";
+            }
+            return players[i]->failed ? "failed: " + OneLine(players[i]->error) : "connected";
+        });
+    }
+
+    // On a terminal, redraws the copy's line of each player in place, over the connect phase's.
     void Progress(const std::vector<std::unique_ptr<Player>>& players,
                   const std::vector<std::size_t>& uploading,
                   const std::vector<ftp::FanOutUpload::Status>& statuses) {
-        if (!m_env.terminal) {
-            return;
-        }
-        if (m_drawn > 0) {
-            m_env.out << "\x1b[" << m_drawn << "A";
-        }
         const auto now = Clock::now();
-        const std::size_t width = LabelWidth(players);
-        m_drawn = 0;
-        for (std::size_t i = 0; i < players.size(); ++i) {
-            const Player& player = *players[i];
-            std::string text;
+        Redraw(players, [&](std::size_t i) -> std::string {
             const auto at = std::find(uploading.begin(), uploading.end(), i);
             if (at == uploading.end()) {
-                text = "failed";
-            } else {
-                const auto& status = statuses[static_cast<std::size_t>(at - uploading.begin())];
-                text = ProgressText(status, now);
+                return "failed";
             }
-            m_env.out << "\r\x1b[2K" << Padded(player.label, width) << "  " << text << "\n";
-            ++m_drawn;
-        }
-        m_env.out << std::flush;
+            return ProgressText(statuses[static_cast<std::size_t>(at - uploading.begin())], now);
+        });
     }
 
     // The table at the end (on a terminal) and the count. After a copy each row also says
@@ -319,7 +326,7 @@ public:
                 if (copy) {
                     row += CopyColumns(*player);
                 } else {
-                    row += player->failed ? "failed  " + OneLine(player->error) : "done";
+                    row += player->failed ? "failed  " + player->ShownError() : "done";
                 }
                 while (!row.empty() && row.back() == ' ') {
                     row.pop_back();
@@ -367,10 +374,29 @@ public:
         }
         return Padded(result, 12) + "  " + Padded(sent, 10) + "  " + Padded(resumed, 10) + "  " +
                Padded(proof, 13) + "  " + Padded(time, 9) + "  " + Padded(rate, 11) + "  " +
-               (player.failed ? OneLine(player.error) : std::string());
+               (player.failed ? player.ShownError() : std::string());
     }
 
 private:
+    // One line a player, drawn over the lines drawn last.
+    void Redraw(const std::vector<std::unique_ptr<Player>>& players,
+                const std::function<std::string(std::size_t)>& textOf) {
+        if (!m_env.terminal) {
+            return;
+        }
+        if (m_drawn > 0) {
+            m_env.out << "\x1b[" << m_drawn << "A";
+        }
+        const std::size_t width = LabelWidth(players);
+        m_drawn = 0;
+        for (std::size_t i = 0; i < players.size(); ++i) {
+            m_env.out << "\r\x1b[2K" << Padded(players[i]->label, width) << "  " << textOf(i)
+                      << "\n";
+            ++m_drawn;
+        }
+        m_env.out << std::flush;
+    }
+
     static std::size_t LabelWidth(const std::vector<std::unique_ptr<Player>>& players) {
         std::size_t width = std::string("player").size();
         for (const auto& player : players) {
@@ -431,6 +457,58 @@ void FailTheRest(std::vector<std::unique_ptr<Player>>& players, const std::strin
             player->Fail(reason);
             report.Event(*player, "failed: " + OneLine(reason));
         }
+    }
+}
+
+// Opens every player's control channel at once. On a terminal each player's line shows its
+// connection under way and then its outcome as it comes; otherwise one plain line a player once
+// all have ended, in the group's order.
+void ConnectAll(std::vector<std::unique_ptr<Player>>& players, const RunLimit& limit,
+                Report& report, bool terminal) {
+    if (!terminal) {
+        ForAllAtOnce(players, [&limit](Player& player) { Connect(player, limit); });
+    } else {
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::vector<bool> ended(players.size());
+        std::size_t left = 0;
+        for (std::size_t i = 0; i < players.size(); ++i) {
+            // A player refused before any connect (its port) has ended already.
+            ended[i] = players[i]->failed;
+            left += ended[i] ? 0 : 1;
+        }
+        std::thread connecting([&] {
+            ForAllAtOnce(players, [&](Player& player) {
+                Connect(player, limit);
+                std::lock_guard<std::mutex> lock(mutex);
+                for (std::size_t i = 0; i < players.size(); ++i) {
+                    if (players[i].get() == &player) {
+                        ended[i] = true;
+                    }
+                }
+                --left;
+                changed.notify_all();
+            });
+        });
+        std::vector<bool> shown;
+        for (bool over = false; !over;) {
+            std::vector<bool> now;
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                changed.wait_for(lock, std::chrono::milliseconds(250),
+                                 [&] { return ended != shown; });
+                now = ended;
+                over = left == 0;
+            }
+            if (now != shown) {
+                report.Connecting(players, now);
+                shown = now;
+            }
+        }
+        connecting.join();
+    }
+    for (const auto& player : players) {
+        report.Event(*player, player->failed ? "failed: " + OneLine(player->error) : "connected");
     }
 }
 
@@ -508,7 +586,11 @@ void Copy(std::vector<std::unique_ptr<Player>>& players, const std::string& path
                                          ", proof: " + (now.proof.empty() ? "none" : now.proof));
             } else if (now.stage == Stage::Failed) {
                 player.Fail(now.error);
-                report.Event(player, "failed: " + OneLine(now.error));
+                // The FTP server's failure, unless the run's own end (a signal, the timeout)
+                // cancelled the upload.
+                player.failedOnFtp = !(limit.Stopped() && now.error == limit.Reason());
+                report.Event(player.failedOnFtp ? player.ftpLabel : player.label,
+                             "failed: " + OneLine(now.error));
             }
         }
         shown = statuses;
@@ -712,14 +794,6 @@ void PrintProbe(const std::vector<std::unique_ptr<Player>>& players, const Probe
     out << answering << " of " << players.size() << " players answer on both ports\n" << std::flush;
 }
 
-std::string Timestamp() {
-    const link::LocalDateTime now = link::LocalNow();
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", now.year, now.month, now.day,
-                  now.hour, now.minute, now.second);
-    return text;
-}
-
 // One port as the watch reports it: the state last reported, and a different one seen once
 // that a second probe must confirm.
 struct WatchedPort {
@@ -765,7 +839,7 @@ int RunStatus(const std::vector<std::unique_ptr<Player>>& players, const GroupTo
                     } else if (port.pending == now.Up()) {
                         port.up = now.Up();
                         port.pending.reset();
-                        env.out << Timestamp() << " " << players[i]->label << " "
+                        env.out << registry::JournalTime() << " " << players[i]->label << " "
                                 << (which == 0 ? "control" : "ftp") << " "
                                 << (now.Up() ? "up (" + now.Text() + ")"
                                              : "down (" + now.Text() + ")")
@@ -787,6 +861,43 @@ int RunStatus(const std::vector<std::unique_ptr<Player>>& players, const GroupTo
         return kSomeFailed;
     }
     return env.out ? kAllDone : kOutputLost;
+}
+
+// The run's first line, so that a log of it reads on its own: when, what, which group and file.
+void Heading(const GroupToolEnvironment& env, const std::string& time, const std::string& command,
+             const std::string& group, const std::string& file) {
+    env.out << time << " " << command << " group '" << TerminalSafe(group) << "'";
+    if (!file.empty()) {
+        env.out << " file '" << TerminalSafe(file) << "'";
+    }
+    env.out << "\n" << std::flush;
+}
+
+// The run's record in the journal beside the registry: each player's outcome. A journal that
+// cannot be written is told of on the error output once and changes nothing of the run.
+void Journal(const std::vector<std::unique_ptr<Player>>& players, const std::string& time,
+             const std::string& command, const std::string& group, const std::string& file,
+             const std::string& registryFile, const GroupToolEnvironment& env) {
+    registry::JournalWriter writer("orvanta-group", env.err);
+    try {
+        registry::JournalRecord record =
+            registry::NewJournalRecord("orvanta-group", command, group, file);
+        record.time = time;
+        for (const auto& player : players) {
+            registry::JournalPlayer entry{
+                player->address, player->storedPort, registry::JournalOutcome::Done, {}};
+            if (player->failed) {
+                entry.outcome = registry::JournalOutcome::Failed;
+                entry.text = player->error;
+            } else if (player->copy && player->copy->alreadyPresent) {
+                entry.outcome = registry::JournalOutcome::AlreadyPresent;
+            }
+            record.players.push_back(std::move(entry));
+        }
+        writer.Append(registry::JournalPathFor(registryFile), record);
+    } catch (const std::exception&) {
+        // Memory for the record itself: the run is what matters.
+    }
 }
 
 // A whole number from 1 written in at most `digits` decimal digits (few enough that it cannot
@@ -954,6 +1065,8 @@ int RunGroupTool(const std::vector<std::string>& args, const GroupToolEnvironmen
             const std::int64_t port = rows.FieldByName("player_port").AsInteger();
             player->file = rows.FieldByName("player_file_play").AsString();
             player->label = TerminalSafe(player->address) + ":" + std::to_string(port);
+            player->ftpLabel = TerminalSafe(player->address) + ":" + std::to_string(port + 1);
+            player->storedPort = std::to_string(port);
             try {
                 player->port = registry::PlayerPort(port);
             } catch (const Failure& e) {
@@ -972,7 +1085,9 @@ int RunGroupTool(const std::vector<std::string>& args, const GroupToolEnvironmen
         return kSomeFailed;
     }
 
+    const std::string began = registry::JournalTime();
     if (command == "status") {
+        Heading(env, began, command, group, {});
         return RunStatus(players, env, limit, watch);
     }
 
@@ -995,19 +1110,12 @@ int RunGroupTool(const std::vector<std::string>& args, const GroupToolEnvironmen
         }
     }
 
+    Heading(env, began, command, group, file);
     Report report(env);
     if (!fileProblem.empty()) {
         FailTheRest(players, fileProblem, report);
     } else {
-        if (env.terminal) {
-            report.Note("connecting to " + std::to_string(players.size()) + " players of group '" +
-                        shownGroup + "'");
-        }
-        ForAllAtOnce(players, [&limit](Player& player) { Connect(player, limit); });
-        for (const auto& player : players) {
-            report.Event(*player,
-                         player->failed ? "failed: " + OneLine(player->error) : "connected");
-        }
+        ConnectAll(players, limit, report, env.terminal);
         if (command == "copy") {
             if (limit.Stopped()) {
                 FailTheRest(players, limit.Reason(), report);
@@ -1023,6 +1131,7 @@ int RunGroupTool(const std::vector<std::string>& args, const GroupToolEnvironmen
     }
     report.Summary(players, command == "copy" && fileProblem.empty());
     env.out.flush();
+    Journal(players, began, command, group, file, location, env);
     if (limit.Signal() != 0) {
         return kSignalBase + limit.Signal();
     }

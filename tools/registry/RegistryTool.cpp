@@ -2,9 +2,11 @@
 
 #include <sqlite3.h>
 
+#include <cstdint>
 #include <filesystem>
 
 #include "core/CommandLine.h"
+#include "core/Text.h"
 #include "registry/Schema.h"
 
 namespace orvanta::tools {
@@ -16,15 +18,21 @@ const ProgramUsage kProgram{
     "usage: orvanta-registry create PATH\n"
     "       orvanta-registry add PATH --group G --ip A --port N --file F [--inactive]\n"
     "       orvanta-registry list PATH [--group G]\n"
+    "       orvanta-registry set PATH --id N [--group G] [--ip A] [--port N] [--file F]\n"
+    "       orvanta-registry remove|activate|deactivate PATH --id N\n"
     "       orvanta-registry --help | --version\n"
     "Makes and fills the player registry the manager reads (data.mdb beside its executable).\n"
-    "  create  makes an empty registry at PATH; an existing file is never touched\n"
-    "  add     adds a player: viewing group G, IPv4 address A, control port N (its FTP\n"
-    "          server listens on N + 1), file F to play (stored as an absolute path);\n"
-    "          --inactive adds it switched off\n"
-    "  list    prints the players, all or those of group G\n"
-    "Exit status: 0 done, 1 the registry could not be made, read or changed, 2 wrong "
-    "arguments.\n"};
+    "  create      makes an empty registry at PATH; an existing file is never touched\n"
+    "  add         adds a player: viewing group G, IPv4 address A, control port N from 7000\n"
+    "              to 33333 (its FTP server listens on N + 1), file F to play (stored as an\n"
+    "              absolute path); --inactive adds it switched off\n"
+    "  list        prints the players, all or those of group G, each with its id\n"
+    "  set         changes what is given of the player with id N, checked as add checks it\n"
+    "  remove      removes the player with id N\n"
+    "  activate    switches the player with id N on, deactivate switches it off: the group\n"
+    "  deactivate  commands reach only active players\n"
+    "Exit status: 0 done, 1 the registry could not be made, read or changed, 2 wrong arguments\n"
+    "or no player with the id given.\n"};
 
 constexpr int kDone = 0;
 constexpr int kFailed = 1;
@@ -131,6 +139,37 @@ int Create(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return kDone;
 }
 
+// The address an option gives, checked; nothing, with the complaint on err, when it is none.
+std::optional<std::string> CheckedAddress(const std::string& text, std::ostream& err) {
+    const std::optional<std::string> address = ParseAddress(text);
+    if (!address) {
+        err << "orvanta-registry: '" << text
+            << "' is not an IPv4 address (four numbers 0 to 255 joined by dots)\n";
+    }
+    return address;
+}
+
+// The control port an option gives, checked; nothing, with the complaint on err, when wrong.
+std::optional<int> CheckedPort(const std::string& text, std::ostream& err) {
+    const std::optional<int> port = ParsePort(text);
+    if (!port) {
+        err << "orvanta-registry: '" << text
+            << "' is not a player's port: the manager takes a whole number from 7000 to 33333\n";
+    }
+    return port;
+}
+
+// The file an option names, as an absolute path; nothing, with the complaint on err, when it is
+// no plain file. The manager uploads the file from this machine, from wherever it is started.
+std::optional<std::string> CheckedFile(const std::string& file, std::ostream& err) {
+    std::error_code ec;
+    if (file.empty() || !std::filesystem::is_regular_file(file, ec)) {
+        err << "orvanta-registry: no file to play at '" << file << "'\n";
+        return std::nullopt;
+    }
+    return std::filesystem::absolute(file, ec).lexically_normal().string();
+}
+
 int Add(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     CommandLine options;
     if (const auto status = ParseCommand(
@@ -143,26 +182,19 @@ int Add(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         }
     }
     const std::string& path = options.positional[0];
-    const std::optional<std::string> address = ParseAddress(options.values["--ip"]);
+    const std::optional<std::string> address = CheckedAddress(options.values["--ip"], err);
     if (!address) {
-        err << "orvanta-registry: '" << options.values["--ip"]
-            << "' is not an IPv4 address (four numbers 0 to 255 joined by dots)\n";
         return kUsageError;
     }
-    const std::optional<int> port = ParsePort(options.values["--port"]);
+    const std::optional<int> port = CheckedPort(options.values["--port"], err);
     if (!port) {
-        err << "orvanta-registry: '" << options.values["--port"]
-            << "' is not a player's port: the manager takes a whole number from 7000 to 33333\n";
         return kUsageError;
     }
-    // The manager uploads the file from this machine, from wherever it is started.
-    const std::string& file = options.values["--file"];
-    std::error_code ec;
-    if (file.empty() || !std::filesystem::is_regular_file(file, ec)) {
-        err << "orvanta-registry: no file to play at '" << file << "'\n";
+    const std::optional<std::string> file = CheckedFile(options.values["--file"], err);
+    if (!file) {
         return kUsageError;
     }
-    const std::string absolute = std::filesystem::absolute(file, ec).lexically_normal().string();
+    const std::string& absolute = *file;
 
     Registry registry;
     if (!registry.Open(path, err)) {
@@ -232,6 +264,150 @@ int List(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     return kDone;
 }
 
+// The id an option gives: a whole number from 1, as list shows it; nothing, with the complaint
+// on err, for anything else.
+std::optional<std::int64_t> CheckedId(const std::string& text, std::ostream& err) {
+    if (!AllDigits(text) || text.size() > 18 || std::stoll(text) < 1) {
+        err << "orvanta-registry: '" << text
+            << "' is not a player's id: a whole number from 1, as list shows it\n";
+        return std::nullopt;
+    }
+    return std::stoll(text);
+}
+
+// The player a changing statement returned (id, attivo, group, address, port), as the
+// commands' last line shows it: "player 3 of group 'Sala': 10.0.0.1:7000".
+std::string PlayerDescription(sqlite3_stmt* row) {
+    const auto text = [row](int column) {
+        const auto* value = sqlite3_column_text(row, column);
+        return TerminalSafe(value ? reinterpret_cast<const char*>(value) : "");
+    };
+    return "player " + text(0) + " of group '" + text(2) + "': " + text(3) + ":" + text(4) +
+           (sqlite3_column_int(row, 1) ? "" : " (inactive)");
+}
+
+// Runs a statement that changes the player with the id and returns its row (RETURNING id, attivo,
+// manager_list_name, player_ip, player_port), binding the values before the id. Prints what
+// the command did on out; says so on err when no player has the id.
+int ChangePlayer(const std::string& path, const std::string& sql,
+                 const std::vector<std::string>& values, std::int64_t id, const std::string& done,
+                 std::ostream& out, std::ostream& err) {
+    Registry registry;
+    if (!registry.Open(path, err)) {
+        return kFailed;
+    }
+    Statement change;
+    if (sqlite3_prepare_v2(registry.Handle(), sql.c_str(), -1, &change.stmt, nullptr) !=
+        SQLITE_OK) {
+        registry.Fail(path, err);
+        return kFailed;
+    }
+    int index = 1;
+    for (const std::string& value : values) {
+        sqlite3_bind_text(change.stmt, index++, value.c_str(), static_cast<int>(value.size()),
+                          SQLITE_TRANSIENT);
+    }
+    sqlite3_bind_int64(change.stmt, index, id);
+    int rc = sqlite3_step(change.stmt);
+    if (rc == SQLITE_DONE) {
+        err << "orvanta-registry: no player with id " << id << " in " << path
+            << " (list shows the ids)\n";
+        return kUsageError;
+    }
+    if (rc != SQLITE_ROW) {
+        registry.Fail(path, err);
+        return kFailed;
+    }
+    const std::string player = PlayerDescription(change.stmt);
+    // The change is whole only once the statement has run to its end.
+    while ((rc = sqlite3_step(change.stmt)) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE) {
+        registry.Fail(path, err);
+        return kFailed;
+    }
+    out << done << " " << player << "\n";
+    return kDone;
+}
+
+constexpr const char* kReturningPlayer =
+    " WHERE id = ? RETURNING id, attivo, manager_list_name, player_ip, player_port";
+
+// set PATH --id N [--group G] [--ip A] [--port N] [--file F]: what is given changes, each value
+// checked as add checks it.
+int Set(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    CommandLine options;
+    if (const auto status = ParseCommand(
+            args, {{"--id", "--group", "--ip", "--port", "--file"}, {}}, options, out, err)) {
+        return *status;
+    }
+    if (!options.Has("--id")) {
+        return WrongArgument(kProgram, "set needs --id", err);
+    }
+    const std::optional<std::int64_t> id = CheckedId(options.values["--id"], err);
+    if (!id) {
+        return kUsageError;
+    }
+    std::vector<std::string> columns;
+    std::vector<std::string> values;
+    if (options.Has("--group")) {
+        columns.push_back("manager_list_name");
+        values.push_back(options.values["--group"]);
+    }
+    if (options.Has("--ip")) {
+        const std::optional<std::string> address = CheckedAddress(options.values["--ip"], err);
+        if (!address) {
+            return kUsageError;
+        }
+        columns.push_back("player_ip");
+        values.push_back(*address);
+    }
+    if (options.Has("--port")) {
+        const std::optional<int> port = CheckedPort(options.values["--port"], err);
+        if (!port) {
+            return kUsageError;
+        }
+        // Bound as text, stored as the number: the column's affinity is INTEGER.
+        columns.push_back("player_port");
+        values.push_back(std::to_string(*port));
+    }
+    if (options.Has("--file")) {
+        const std::optional<std::string> file = CheckedFile(options.values["--file"], err);
+        if (!file) {
+            return kUsageError;
+        }
+        columns.push_back("player_file_play");
+        values.push_back(*file);
+    }
+    if (columns.empty()) {
+        return WrongArgument(kProgram, "set needs at least one of --group, --ip, --port, --file",
+                             err);
+    }
+    std::string sql = "UPDATE manager SET ";
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        sql += (i ? ", " : "") + columns[i] + " = ?";
+    }
+    return ChangePlayer(options.positional[0], sql + kReturningPlayer, values, *id, "changed", out,
+                        err);
+}
+
+// remove, activate, deactivate PATH --id N.
+int ChangeById(const std::vector<std::string>& args, const std::string& sql,
+               const std::string& done, std::ostream& out, std::ostream& err) {
+    CommandLine options;
+    if (const auto status = ParseCommand(args, {{"--id"}, {}}, options, out, err)) {
+        return *status;
+    }
+    if (!options.Has("--id")) {
+        return WrongArgument(kProgram, args[0] + " needs --id", err);
+    }
+    const std::optional<std::int64_t> id = CheckedId(options.values["--id"], err);
+    if (!id) {
+        return kUsageError;
+    }
+    return ChangePlayer(options.positional[0], sql + kReturningPlayer, {}, *id, done, out, err);
+}
+
 }  // namespace
 
 std::optional<std::string> ParseAddress(const std::string& text) {
@@ -278,6 +454,18 @@ int RunRegistryTool(const std::vector<std::string>& args, std::ostream& out, std
     }
     if (command == "list") {
         return List(args, out, err);
+    }
+    if (command == "set") {
+        return Set(args, out, err);
+    }
+    if (command == "remove") {
+        return ChangeById(args, "DELETE FROM manager", "removed", out, err);
+    }
+    if (command == "activate") {
+        return ChangeById(args, "UPDATE manager SET attivo = 1", "activated", out, err);
+    }
+    if (command == "deactivate") {
+        return ChangeById(args, "UPDATE manager SET attivo = 0", "deactivated", out, err);
     }
     if (command == "help") {
         out << kProgram.usage;

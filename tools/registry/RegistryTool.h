@@ -11,7 +11,10 @@ namespace orvanta::tools {
 //   create PATH
 //   add PATH --group G --ip A --port N --file F [--inactive]
 //   list PATH [--group G]
-// Returns the exit status: 0 done, 1 the registry could not be made or changed, 2 bad input.
+//   set PATH --id N [--group G] [--ip A] [--port N] [--file F]
+//   remove|activate|deactivate PATH --id N
+// Returns the exit status: 0 done, 1 the registry could not be made or changed, 2 bad input or
+// no player with the id.
 int RunRegistryTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // An IPv4 address as four decimal numbers 0..255 joined by dots, written back without

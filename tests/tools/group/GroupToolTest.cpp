@@ -2,11 +2,14 @@
 // real FTP servers one port above.
 #include "tools/group/GroupTool.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,6 +24,7 @@
 #include <thread>
 
 #include "net/Socket.h"
+#include "registry/CommandJournal.h"
 #include "registry/Schema.h"
 #include "tests/db/TempDatabase.h"
 #include "tests/ftp/TestSources.h"
@@ -35,6 +39,8 @@ namespace fs = std::filesystem;
 using test::SimulatedPlayer;
 
 const std::string kGreeting = "UtenteNonImpostato\r\n";
+// A local time as the tool's first line and the journal write it.
+const std::string kTime = "[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}";
 
 struct Result {
     int status = -1;
@@ -165,10 +171,15 @@ TEST_F(GroupToolTest, copyFailuresStayWithTheirPlayersAndTheSummarySaysWhich) {
     EXPECT_TRUE(
         startsWith(lines[2], row(Label(refusing.Port()), columns({"failed", "0.2 MiB", "-", "-"}))))
         << lines[2];
-    EXPECT_TRUE(endsWith(lines[2], "  Is a directory.")) << lines[2];
-    const std::string refused = "-          -            Socket Error # 10061 Connection refused.";
-    EXPECT_EQ(lines[3], row(Label(unreachable), columns({"failed", "-", "-", "-"}) + refused));
-    EXPECT_EQ(lines[4], row(Label(noFtp.Port()), columns({"failed", "-", "-", "-"}) + refused));
+    // A failure of the FTP server names its port; one of the control port is the row's own.
+    EXPECT_TRUE(endsWith(lines[2], "  FTP " + Label(refusing.Port() + 1) + ": Is a directory."))
+        << lines[2];
+    const std::string refused = "Socket Error # 10061 Connection refused.";
+    EXPECT_EQ(lines[3], row(Label(unreachable), columns({"failed", "-", "-", "-"}) +
+                                                    "-          -            " + refused));
+    EXPECT_EQ(lines[4], row(Label(noFtp.Port()), columns({"failed", "-", "-", "-"}) +
+                                                     "-          -            FTP " +
+                                                     Label(noFtp.Port() + 1) + ": " + refused));
     EXPECT_TRUE(
         startsWith(lines[5], row(Label(last.Port()), columns({"done", "0.2 MiB", "-", "size"}))))
         << lines[5];
@@ -454,6 +465,236 @@ TEST_F(GroupToolTest, aCopyResumesThePartAnEarlierCopyLeftAndSaysFromWhere) {
         << plain.out;
 }
 
+// A control port nobody answers in time: its queue of connections not yet accepted is full, so
+// the system drops a new connection's SYNs and a connect to it waits until it is given up.
+class FullListener {
+public:
+    FullListener() {
+        m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (m_listener < 0 ||
+            ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            ::listen(m_listener, 0) != 0 ||
+            ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            throw std::runtime_error("cannot listen on loopback");
+        }
+        m_port = ntohs(address.sin_port);
+        // Connections that fill the queue and are never accepted.
+        for (int i = 0; i < 3; ++i) {
+            const int filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            ::connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
+            m_fillers.push_back(filler);
+        }
+    }
+    ~FullListener() {
+        for (int filler : m_fillers) {
+            ::close(filler);
+        }
+        ::close(m_listener);
+    }
+    int Port() const { return m_port; }
+
+private:
+    int m_listener = -1;
+    int m_port = 0;
+    std::vector<int> m_fillers;
+};
+
+TEST_F(GroupToolTest, aRefusedFtpPortIsNamedAsThePortThatFailed) {
+    SimulatedPlayer& noFtp = Player(false);
+    SimulatedPlayer& good = Player();
+    const Result result = Run(Args("copy"));
+    EXPECT_EQ(result.status, 1) << result.out;
+    // The control port answered; the FTP port one above it refused.
+    EXPECT_NE(result.out.find(Label(noFtp.Port()) + " connected\n"), std::string::npos);
+    EXPECT_NE(result.out.find(Label(noFtp.Port() + 1) +
+                              " failed: Socket Error # 10061 Connection refused.\n"),
+              std::string::npos)
+        << result.out;
+    EXPECT_EQ(result.out.find(Label(noFtp.Port()) + " failed"), std::string::npos) << result.out;
+    EXPECT_TRUE(good.Stored("clip one.bin") == m_bytes);
+    EXPECT_NE(result.out.find("1 of 2 players done, 1 failed\n"), std::string::npos);
+}
+
+TEST_F(GroupToolTest, theOutputBeginsWithTheTimeTheCommandTheGroupAndTheFile) {
+    Player();
+    const std::string other = (m_folder.Path() / "other\tclip\x1B[2J.bin").string();
+    std::ofstream(other) << "other";
+    struct Case {
+        std::vector<std::string> args;
+        std::string heading;  // after the time
+    };
+    std::vector<std::string> withFile = Args("copy");
+    withFile.insert(withFile.end(), {"--file", other});
+    const Case cases[] = {
+        {Args("copy"), " copy group 'Sala' file '" + m_media.string() + "'"},
+        {Args("load"), " load group 'Sala' file '" + m_media.string() + "'"},
+        {Args("play"), " play group 'Sala'"},
+        {Args("status"), " status group 'Sala'"},
+        // What a terminal would act on is shown escaped, here too.
+        {withFile,
+         " copy group 'Sala' file '" + m_folder.Path().string() + "/other\\x09clip\\x1B[2J.bin'"},
+    };
+    for (const Case& c : cases) {
+        for (const bool terminal : {false, true}) {
+            SCOPED_TRACE(c.heading + (terminal ? " on a terminal" : ""));
+            const Result result = Run(c.args, terminal);
+            EXPECT_EQ(result.status, 0) << result.out << result.err;
+            const std::string first = result.out.substr(0, result.out.find('\n'));
+            ASSERT_GE(first.size(), 19u) << result.out;
+            EXPECT_TRUE(std::regex_match(first.substr(0, 19), std::regex(kTime))) << first;
+            EXPECT_EQ(first.substr(19), c.heading);
+        }
+    }
+}
+
+TEST_F(GroupToolTest, onATerminalEachPlayersLineShowsItsConnectionAsItComes) {
+    SimulatedPlayer& quick = Player(false);
+    FullListener slow;
+    AddRow(slow.Port(), m_media);
+    std::vector<std::string> args = Args("play");
+    args.insert(args.end(), {"--timeout", "3"});
+    const std::string connecting = "connessione\xE2\x80\xA6";
+
+    const Result result = Run(args, /*terminal=*/true);
+    EXPECT_EQ(result.status, 1) << result.out;
+    EXPECT_EQ(result.out.find("connecting to"), std::string::npos) << result.out;
+    // Every line drawn in place, in order: the player, then what it says.
+    const std::string redraw = "\r\x1b[2K";
+    std::vector<std::pair<std::string, std::string>> drawn;
+    for (std::size_t at = result.out.find(redraw); at != std::string::npos;
+         at = result.out.find(redraw, at + 1)) {
+        const std::size_t begin = at + redraw.size();
+        const std::string line = result.out.substr(begin, result.out.find('\n', begin) - begin);
+        const std::size_t gap = line.find("  ");
+        ASSERT_NE(gap, std::string::npos) << line;
+        drawn.push_back({line.substr(0, gap), line.substr(line.find_first_not_of(' ', gap))});
+    }
+    // Frames of one line a player: both under way, then the quick one's outcome while the slow
+    // one is still under way, then both outcomes.
+    ASSERT_GE(drawn.size(), 6u) << result.out;
+    ASSERT_EQ(drawn.size() % 2, 0u) << result.out;
+    const std::string quickLabel = Label(quick.Port());
+    const std::string slowLabel = Label(slow.Port());
+    using Frame = std::pair<std::string, std::string>;
+    std::vector<Frame> frames;
+    for (std::size_t i = 0; i < drawn.size(); i += 2) {
+        EXPECT_EQ(drawn[i].first, quickLabel);
+        EXPECT_EQ(drawn[i + 1].first, slowLabel);
+        frames.push_back({drawn[i].second, drawn[i + 1].second});
+    }
+    EXPECT_EQ(frames.front(), Frame(connecting, connecting));
+    EXPECT_NE(std::find(frames.begin(), frames.end(), Frame("connected", connecting)),
+              frames.end());
+    EXPECT_EQ(frames.back(), Frame("connected", "failed: Not done within the --timeout of 3 s."));
+    // And only on a terminal: a pipe or a file gets the plain lines.
+    const Result plain = Run(Args("play"));
+    EXPECT_EQ(plain.out.find("connessione"), std::string::npos) << plain.out;
+    EXPECT_EQ(plain.out.find('\x1b'), std::string::npos) << plain.out;
+    EXPECT_NE(plain.out.find(quickLabel + " connected\n"), std::string::npos) << plain.out;
+}
+
+TEST_F(GroupToolTest, eachRunAppendsItsRecordToTheJournalBesideTheRegistry) {
+    using O = registry::JournalOutcome;
+    SimulatedPlayer& one = Player();
+    SimulatedPlayer& noFtp = Player(false);
+    const std::string journal = registry::JournalPathFor(m_registry.string());
+    const Result first = Run(Args("copy"));
+    const Result second = Run(Args("copy"));
+    EXPECT_EQ(Run(Args("status")).status, 1) << "a probe sends nothing and is no command";
+    // Values that would break a line or a field, or are not text at all.
+    const std::string hostile = "Sala\t2\n\xE8\\x41";
+    AddRow(one.Port(), m_media, true, hostile);
+    const std::string file = "/media/clip\t\xE8\x1B[2J.mp4";
+    const Result load =
+        Run({"load", "--registry", m_registry.string(), "--group", hostile, "--file", file});
+    EXPECT_EQ(load.status, 0) << load.out << load.err;
+    const std::string broken = "/media/two\nlines.mp4";
+    const Result refused =
+        Run({"load", "--registry", m_registry.string(), "--group", hostile, "--file", broken});
+    EXPECT_EQ(refused.status, 1) << refused.out << refused.err;
+
+    const std::vector<registry::JournalRecord> records = registry::ReadJournal(journal);
+    ASSERT_EQ(records.size(), 4u);
+    char host[256] = {};
+    ASSERT_EQ(::gethostname(host, sizeof host - 1), 0);
+    const std::string oneAddress = "127.0.0.1";
+    const std::string refusedText = "Socket Error # 10061\r\nConnection refused.";
+    struct Expected {
+        const Result& run;
+        std::string command;
+        std::string group;
+        std::string file;
+        std::vector<registry::JournalPlayer> players;
+    };
+    const Expected expected[] = {
+        {first,
+         "copy",
+         "Sala",
+         m_media.string(),
+         {{oneAddress, std::to_string(one.Port()), O::Done, ""},
+          {oneAddress, std::to_string(noFtp.Port()), O::Failed, refusedText}}},
+        {second,
+         "copy",
+         "Sala",
+         m_media.string(),
+         {{oneAddress, std::to_string(one.Port()), O::AlreadyPresent, ""},
+          {oneAddress, std::to_string(noFtp.Port()), O::Failed, refusedText}}},
+        {load, "load", hostile, file, {{oneAddress, std::to_string(one.Port()), O::Done, ""}}},
+        {refused,
+         "load",
+         hostile,
+         broken,
+         {{oneAddress, std::to_string(one.Port()), O::Failed,
+           "Line breaks and NUL characters cannot be sent in a line."}}},
+    };
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        SCOPED_TRACE(i);
+        const registry::JournalRecord& record = records[i];
+        // The time the run's first line gives.
+        EXPECT_EQ(record.time, expected[i].run.out.substr(0, 19));
+        EXPECT_EQ(record.station, host);
+        EXPECT_NE(record.user, "");
+        EXPECT_EQ(record.program, "orvanta-group");
+        EXPECT_EQ(record.command, expected[i].command);
+        EXPECT_EQ(record.group, expected[i].group);
+        EXPECT_EQ(record.file, expected[i].file);
+        ASSERT_EQ(record.players.size(), expected[i].players.size());
+        for (std::size_t k = 0; k < record.players.size(); ++k) {
+            EXPECT_EQ(record.players[k].address, expected[i].players[k].address);
+            EXPECT_EQ(record.players[k].port, expected[i].players[k].port);
+            EXPECT_EQ(record.players[k].outcome, expected[i].players[k].outcome);
+            EXPECT_EQ(record.players[k].text, expected[i].players[k].text);
+        }
+    }
+    // One line a record.
+    std::ifstream in(journal, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 4);
+}
+
+TEST_F(GroupToolTest, aJournalThatCannotBeWrittenIsToldOnceAndChangesNothingOfTheRun) {
+    SimulatedPlayer& player = Player(false);
+    const Result written = Run(Args("play"));
+    fs::remove(registry::JournalPathFor(m_registry.string()));
+    fs::create_directory(registry::JournalPathFor(m_registry.string()));
+    const Result result = Run(Args("play"));
+    EXPECT_EQ(result.status, 0);
+    // The same lines as with a journal, but for the time.
+    EXPECT_EQ(result.out.substr(19), written.out.substr(19));
+    EXPECT_EQ(written.err, "");
+    EXPECT_EQ(result.err, "orvanta-group: Cannot write the journal \"" +
+                              registry::JournalPathFor(m_registry.string()) +
+                              "\": Is a directory. Group commands go on without it.\n");
+    // The player was served as before.
+    const std::string play = "@PLAY:<USERID>COMANDO PLAY</USERID>\r\n";
+    ASSERT_TRUE(player.Line().WaitForBytes(kGreeting.size() + play.size(), 1));
+    EXPECT_EQ(player.Line().Received(1), kGreeting + play);
+}
+
 // The status probe: a table of every player's two ports, and with --watch a line per change.
 TEST_F(GroupToolTest, statusProbesEveryPlayersPortsAtOnceAndSaysWhichAnswer) {
     SimulatedPlayer& good = Player();
@@ -476,19 +717,20 @@ TEST_F(GroupToolTest, statusProbesEveryPlayersPortsAtOnceAndSaysWhichAnswer) {
     for (std::string line; std::getline(rows, line);) {
         lines.push_back(line);
     }
-    ASSERT_EQ(lines.size(), 6u) << result.out;
-    EXPECT_EQ(lines[0].rfind("player ", 0), 0u);
+    ASSERT_EQ(lines.size(), 7u) << result.out;
+    EXPECT_TRUE(std::regex_match(lines[0], std::regex(kTime + " status group 'Sala'"))) << lines[0];
+    EXPECT_EQ(lines[1].rfind("player ", 0), 0u);
     const std::regex up(Label(good.Port()) +
                         " +up [0-9.]+ ms +up [0-9.]+ ms  220 pyftpdlib [^ ]+ ready\\.");
-    EXPECT_TRUE(std::regex_match(lines[1], up)) << lines[1];
-    EXPECT_TRUE(std::regex_match(lines[2], std::regex(Label(refusing) + " +refused +refused")))
-        << lines[2];
-    for (int i : {3, 4}) {
+    EXPECT_TRUE(std::regex_match(lines[2], up)) << lines[2];
+    EXPECT_TRUE(std::regex_match(lines[3], std::regex(Label(refusing) + " +refused +refused")))
+        << lines[3];
+    for (int i : {4, 5}) {
         EXPECT_TRUE(std::regex_match(lines[static_cast<std::size_t>(i)],
                                      std::regex(Label(silent.Port()) + " +no answer +.*")))
             << lines[static_cast<std::size_t>(i)];
     }
-    EXPECT_EQ(lines[5], "1 of 4 players answer on both ports");
+    EXPECT_EQ(lines[6], "1 of 4 players answer on both ports");
 
     // A group whose every port answers.
     test::ExecSql(m_registry,
@@ -539,6 +781,9 @@ TEST_F(GroupToolTest, statusWatchPrintsALineOnceTwoProbesInARowAgreeOnAChange) {
                             " control (up \\(up [0-9.]+ ms\\)|down \\(refused\\))");
     std::vector<std::string> changes;
     std::istringstream lines(result.out);
+    std::string heading;
+    std::getline(lines, heading);
+    EXPECT_TRUE(std::regex_match(heading, std::regex(kTime + " status group 'Sala'"))) << heading;
     for (std::string line; std::getline(lines, line);) {
         // The table's rows begin with the player; a change's line with its time.
         if (line.size() > 4 && line[4] == '-') {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -135,10 +136,169 @@ TEST_F(RegistryToolTest, badInputIsRefusedWithAReason) {
     EXPECT_EQ(noRegistry.err, "orvanta-registry: no registry file at " + m_registry + ".x\n");
     EXPECT_EQ(Tool({"list", m_registry}).out, "id\tattivo\tgroup\tip\tport\tfile\n");
 
-    const Result unknown = Tool({"remove", m_registry});
+    const Result unknown = Tool({"delete", m_registry});
     EXPECT_EQ(unknown.status, 2);
-    EXPECT_EQ(unknown.err.rfind("orvanta-registry: unknown command 'remove'", 0), 0u);
+    EXPECT_EQ(unknown.err.rfind("orvanta-registry: unknown command 'delete'", 0), 0u);
     EXPECT_EQ(Tool({}).status, 2);
+}
+
+// A registry with two players, for the commands that edit one by its id.
+class RegistryToolEditTest : public RegistryToolTest {
+protected:
+    RegistryToolEditTest() {
+        std::ofstream(m_other) << "other bytes";
+        EXPECT_EQ(Tool({"create", m_registry}).status, 0);
+        EXPECT_EQ(Tool({"add", m_registry, "--group", "Sala", "--ip", "10.0.0.1", "--port", "7000",
+                        "--file", m_media})
+                      .status,
+                  0);
+        EXPECT_EQ(Tool({"add", m_registry, "--group", "Sala", "--ip", "10.0.0.2", "--port", "7002",
+                        "--file", m_media})
+                      .status,
+                  0);
+    }
+    std::string List() { return Tool({"list", m_registry}).out; }
+    std::string Row(const std::string& id, bool active, const std::string& group,
+                    const std::string& address, int port, const std::string& file) {
+        return id + "\t" + (active ? "1" : "0") + "\t" + group + "\t" + address + "\t" +
+               std::to_string(port) + "\t" + file + "\n";
+    }
+
+    std::string m_other = (m_folder.Path() / "other.mp4").string();
+    const std::string m_heading = "id\tattivo\tgroup\tip\tport\tfile\n";
+};
+
+TEST_F(RegistryToolEditTest, setRemoveActivateAndDeactivateChangeOnePlayerAsTheManagerReadsIt) {
+    struct Step {
+        std::vector<std::string> args;
+        std::string out;
+        std::string rows;  // list's rows after it
+    };
+    const std::string first = Row("1", true, "Sala", "10.0.0.1", 7000, m_media);
+    const Step steps[] = {
+        {{"set", m_registry, "--id", "1", "--group", "Vetrina", "--ip", "010.000.000.009", "--port",
+          "07005", "--file", m_other},
+         "changed player 1 of group 'Vetrina': 10.0.0.9:7005\n",
+         Row("1", true, "Vetrina", "10.0.0.9", 7005, m_other) +
+             Row("2", true, "Sala", "10.0.0.2", 7002, m_media)},
+        // Only what is given changes.
+        {{"set", m_registry, "--port", "7010", "--id", "2"},
+         "changed player 2 of group 'Sala': 10.0.0.2:7010\n",
+         Row("1", true, "Vetrina", "10.0.0.9", 7005, m_other) +
+             Row("2", true, "Sala", "10.0.0.2", 7010, m_media)},
+        {{"deactivate", m_registry, "--id", "2"},
+         "deactivated player 2 of group 'Sala': 10.0.0.2:7010 (inactive)\n",
+         Row("1", true, "Vetrina", "10.0.0.9", 7005, m_other) +
+             Row("2", false, "Sala", "10.0.0.2", 7010, m_media)},
+        {{"activate", m_registry, "--id", "2"},
+         "activated player 2 of group 'Sala': 10.0.0.2:7010\n",
+         Row("1", true, "Vetrina", "10.0.0.9", 7005, m_other) +
+             Row("2", true, "Sala", "10.0.0.2", 7010, m_media)},
+        {{"remove", m_registry, "--id", "1"},
+         "removed player 1 of group 'Vetrina': 10.0.0.9:7005\n",
+         Row("2", true, "Sala", "10.0.0.2", 7010, m_media)},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.args[0]);
+        const Result result = Tool(step.args);
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(result.out, step.out);
+        EXPECT_EQ(result.err, "");
+        EXPECT_EQ(List(), m_heading + step.rows);
+    }
+
+    // The manager's store sees a deactivated player leave its group's active players.
+    const std::string folder = m_folder.WithSeparator();
+    registry::RegistryStore store([&] { return folder; });
+    store.LoadGroups();
+    EXPECT_EQ(store.SelectActivePlayers("Sala"), 1);
+    EXPECT_EQ(store.qfiles.FieldByName("player_port").AsInteger(), 7010);
+    ASSERT_EQ(Tool({"deactivate", m_registry, "--id", "2"}).status, 0);
+    store.LoadGroups();
+    EXPECT_EQ(store.SelectActivePlayers("Sala"), 0);
+}
+
+TEST_F(RegistryToolEditTest, editsCheckTheirValuesAsAddDoesAndNameAnUnknownId) {
+    const std::string before = List();
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string complaint;
+    };
+    const std::string missing = m_media + ".missing";
+    const Case cases[] = {
+        {{"set", m_registry, "--id", "1", "--ip", "10.0.0.256"},
+         2,
+         "'10.0.0.256' is not an IPv4 address"},
+        {{"set", m_registry, "--id", "1", "--ip", "player.local"},
+         2,
+         "'player.local' is not an IPv4 address"},
+        {{"set", m_registry, "--id", "1", "--port", "6999"},
+         2,
+         "'6999' is not a player's port: the manager takes a whole number from 7000 to 33333"},
+        {{"set", m_registry, "--id", "1", "--port", "65536"}, 2, "'65536' is not a player's port"},
+        {{"set", m_registry, "--id", "1", "--port", "70x0"}, 2, "'70x0' is not a player's port"},
+        {{"set", m_registry, "--id", "1", "--file", missing},
+         2,
+         "no file to play at '" + missing + "'"},
+        {{"set", m_registry, "--id", "1", "--file", m_folder.Path().string()},
+         2,
+         "no file to play at"},
+        // A bad value anywhere changes nothing, not even the good ones given with it.
+        {{"set", m_registry, "--id", "1", "--group", "Nuovo", "--port", "1"},
+         2,
+         "'1' is not a player's port"},
+        {{"set", m_registry, "--id", "1"},
+         2,
+         "set needs at least one of --group, --ip, --port, --file"},
+        {{"set", m_registry, "--group", "Nuovo"}, 2, "set needs --id"},
+        {{"set", m_registry, "--id", "0", "--group", "Nuovo"},
+         2,
+         "'0' is not a player's id: a whole number from 1, as list shows it"},
+        {{"set", m_registry, "--id", "-1", "--group", "Nuovo"}, 2, "'-1' is not a player's id"},
+        {{"set", m_registry, "--id", "1x", "--group", "Nuovo"}, 2, "'1x' is not a player's id"},
+        {{"set", m_registry, "--id", "123456789012345678901", "--group", "Nuovo"},
+         2,
+         "'123456789012345678901' is not a player's id"},
+        {{"set", m_registry, "--id", "7", "--group", "Nuovo"},
+         2,
+         "orvanta-registry: no player with id 7 in " + m_registry + " (list shows the ids)\n"},
+        {{"remove", m_registry, "--id", "7"}, 2, "no player with id 7 in " + m_registry},
+        {{"activate", m_registry, "--id", "7"}, 2, "no player with id 7 in " + m_registry},
+        {{"deactivate", m_registry, "--id", "7"}, 2, "no player with id 7 in " + m_registry},
+        {{"remove", m_registry}, 2, "remove needs --id"},
+        {{"activate", m_registry, "--id"}, 2, "--id needs a value"},
+        {{"deactivate", m_registry, "--id", "1", "--group", "Sala"}, 2, "unknown option '--group'"},
+        {{"remove", "--id", "1"}, 2, "remove needs the registry's path"},
+        {{"remove", m_registry + ".x", "--id", "1"},
+         1,
+         "orvanta-registry: no registry file at " + m_registry + ".x\n"},
+        {{"set", m_registry + ".x", "--id", "1", "--group", "Nuovo"},
+         1,
+         "no registry file at " + m_registry + ".x"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        const Result result = Tool(c.args);
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_NE(result.err.find(c.complaint), std::string::npos) << result.err;
+        EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << "one line: " << result.err;
+        EXPECT_EQ(result.out, "");
+    }
+    EXPECT_EQ(List(), before);
+}
+
+TEST_F(RegistryToolEditTest, aRegistryHeldByAnotherProgramFailsTheEditAndKeepsIt) {
+    sqlite3* holder = nullptr;
+    ASSERT_EQ(sqlite3_open(m_registry.c_str(), &holder), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    const Result result = Tool({"remove", m_registry, "--id", "1"});
+    sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(holder);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "orvanta-registry: " + m_registry + ": database is locked\n");
+    EXPECT_EQ(List(), m_heading + Row("1", true, "Sala", "10.0.0.1", 7000, m_media) +
+                          Row("2", true, "Sala", "10.0.0.2", 7002, m_media));
 }
 
 TEST(RegistryToolParsingTest, addressesAndPorts) {
@@ -181,6 +341,9 @@ TEST(RegistryToolProgramTest, exitStatusReachesTheShell) {
     EXPECT_EQ(status(tool + " create '" + registry + "'"), 1);
     EXPECT_EQ(status(tool + " add '" + registry + "' --group G --ip 1.2.3.4 --port x --file f"), 2);
     EXPECT_EQ(status(tool + " frobnicate"), 2);
+    EXPECT_EQ(status(tool + " remove '" + registry + "' --id 1"), 2) << "no such player";
+    EXPECT_EQ(status(tool + " set '" + registry + "' --id 1 --port 1"), 2);
+    EXPECT_EQ(status(tool + " deactivate '" + registry + ".x' --id 1"), 1);
 }
 
 }  // namespace
