@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "core/Dispatch.h"
 #include "core/Failure.h"
@@ -20,6 +21,9 @@ using State = EntryOutcome::State;
 
 const char* const kOtherFile =
     "La riga corrente indica un altro file da quello del comando interrotto (";
+const char* const kPlayersChanged = "I lettori attivi del gruppo ";
+const char* const kInitializeAgain =
+    " sono cambiati dall'inizializzazione interrotta: inizializzare di nuovo.";
 
 void (link::TForm1::*OperationOf(GroupCommand command))() {
     switch (command) {
@@ -119,14 +123,23 @@ void GroupCommands::Preparalettori1Click() {
     m_links.resize(entries);
     m_record = CommandRecord{};
     m_record.command = GroupCommand::Initialize;
-    m_record.running = true;
     m_record.entries.assign(entries, {State::Waiting, {}});
     m_listGroup = name;
-    const JournalAtEnd journal(*this, 0);
+    m_store.qfiles.First();
+    InitializeFrom(0);
+}
+
+void GroupCommands::InitializeFrom(std::size_t from) {
+    const std::size_t entries = m_links.size();
+    for (std::size_t i = from; i < entries; ++i) {
+        m_record.entries[i] = {State::Waiting, {}};
+    }
+    m_record.stoppedAt.reset();
+    m_record.running = true;
+    const JournalAtEnd journal(*this, from);
     Changed(kWholeList);
     db::Query& players = m_store.qfiles;
-    players.First();
-    for (std::size_t i = 0; i < entries; ++i) {
+    for (std::size_t i = from; i < entries; ++i) {
         Set(i, State::Running);
         try {
             // The entry holds the new link before anything is done with it; the link it
@@ -142,6 +155,11 @@ void GroupCommands::Preparalettori1Click() {
             link.IdFTP.ConnectAndLogin();
             link.btnfullscreenClick();
         } catch (...) {
+            // The entries after it may still hold links to an earlier group's players: no later
+            // command may reach those screens.
+            for (std::size_t j = i + 1; j < entries; ++j) {
+                m_links[j].reset();
+            }
             StopAt(i, std::current_exception());
             throw;
         }
@@ -151,6 +169,20 @@ void GroupCommands::Preparalettori1Click() {
     m_record.running = false;
     Changed(kWholeList);
     m_env.groupChange();
+}
+
+void GroupCommands::ResumeInitialize(std::size_t from) {
+    // The group's active players are read again; the list stays valid only while they are
+    // still as many as its entries.
+    const std::int64_t count = m_store.SelectActivePlayers(m_listGroup);
+    if (count < 0 || static_cast<std::size_t>(count) != m_links.size()) {
+        throw Failure(kPlayersChanged + m_listGroup + kInitializeAgain);
+    }
+    m_store.qfiles.First();
+    for (std::size_t i = 0; i < from; ++i) {
+        m_store.qfiles.Next();
+    }
+    InitializeFrom(from);
 }
 
 void GroupCommands::ForEachLink(GroupCommand command, Operation operation, std::size_t from) {
@@ -201,6 +233,7 @@ bool GroupCommands::FtpConnected(std::size_t entry) const {
 
 bool GroupCommands::CanContinue() const {
     switch (m_record.command) {
+        case GroupCommand::Initialize:
         case GroupCommand::CopyFiles:
         case GroupCommand::LoadFiles:
         case GroupCommand::Play:
@@ -222,7 +255,30 @@ void GroupCommands::Continua() {
         m_store.CurrentFilePlay() != m_record.file) {
         throw Failure(kOtherFile + m_record.file + ").");
     }
+    if (command == GroupCommand::Initialize) {
+        ResumeInitialize(*m_record.stoppedAt);
+        return;
+    }
     ForEachLink(command, OperationOf(command), *m_record.stoppedAt);
+}
+
+void GroupCommands::Salta() {
+    if (!CanContinue()) {
+        return;
+    }
+    const GroupCommand command = m_record.command;
+    const std::size_t skipped = *m_record.stoppedAt;
+    if ((command == GroupCommand::CopyFiles || command == GroupCommand::LoadFiles) &&
+        m_store.CurrentFilePlay() != m_record.file) {
+        throw Failure(kOtherFile + m_record.file + ").");
+    }
+    if (command == GroupCommand::Initialize) {
+        // A player left out of the initialize is left out of the commands after it too.
+        m_links[skipped].reset();
+        ResumeInitialize(skipped + 1);
+        return;
+    }
+    ForEachLink(command, OperationOf(command), skipped + 1);
 }
 
 void GroupCommands::CopiaInParallelo() {
@@ -253,8 +309,14 @@ void GroupCommands::CopiaInParallelo() {
     starting.state = link::TransferProgress::State::Running;
     starting.name = name;
     starting.total = sizeUnknown ? 0 : static_cast<std::int64_t>(size);
-    for (const std::size_t entry : entryOf) {
-        m_links[entry]->ShowUpload(starting);
+    {
+        // All of them before any is drawn: a view must never show one row's fresh start beside
+        // another's old end.
+        const auto told = std::exchange(m_watcher.transferProgressed, nullptr);
+        for (const std::size_t entry : entryOf) {
+            m_links[entry]->ShowUpload(starting);
+        }
+        m_watcher.transferProgressed = told;
     }
     const JournalAtEnd journal(*this, 0);
     Changed(kWholeList);

@@ -117,11 +117,16 @@ public:
     void CancelCopy();
     static constexpr const char* kCopyCancelled = "Copia annullata.";
 
-    // Whether the last command was a copy, load, play or pause that stopped at a failure.
+    // Whether the last command was an initialize, copy, load, play or pause that stopped at a
+    // failure.
     bool CanContinue() const;
     // Runs that command again on the entries from the one that failed to the last. A copy or
-    // load runs only while the current row names the file the command began with.
+    // load runs only while the current row names the file the command began with; an
+    // initialize only while its group still has as many active players as the list has entries.
     void Continua();
+    // As Continua, from the entry after the one that failed, which keeps its failure (and, after
+    // an initialize, holds no link: the commands pass over it).
+    void Salta();
 
     // The link list; an entry may hold no link (after an initialize that stopped early).
     std::size_t LinkCount() const { return m_links.size(); }
@@ -145,6 +150,8 @@ private:
     using Operation = void (link::TForm1::*)();
 
     void ForEachLink(GroupCommand command, Operation operation, std::size_t from);
+    void InitializeFrom(std::size_t from);
+    void ResumeInitialize(std::size_t from);
     void Attach(link::TForm1& link, std::size_t entry);
     void Set(std::size_t entry, EntryOutcome::State state, bool tell = true);
     void StopAt(std::size_t entry, const std::exception_ptr& failure);

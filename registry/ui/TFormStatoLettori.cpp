@@ -156,6 +156,11 @@ TFormStatoLettori::TFormStatoLettori(GroupCommands& commands, Notices& notices, 
     Continua->setToolTip(
         QString::fromUtf8("Ripete l'ultimo comando dal lettore che ha fallito fino all'ultimo"));
     Buttons->addWidget(Continua);
+    Salta = new QPushButton(QString::fromUtf8("Salta"), this);
+    Salta->setObjectName("Salta");
+    Salta->setToolTip(QString::fromUtf8(
+        "Ripete l'ultimo comando dal lettore dopo quello che ha fallito fino all'ultimo"));
+    Buttons->addWidget(Salta);
     CopiaInParallelo = new QPushButton(QString::fromUtf8("Copia in parallelo"), this);
     CopiaInParallelo->setObjectName("CopiaInParallelo");
     CopiaInParallelo->setToolTip(
@@ -170,6 +175,7 @@ TFormStatoLettori::TFormStatoLettori(GroupCommands& commands, Notices& notices, 
     column->addLayout(Buttons);
 
     connect(Continua, &QPushButton::clicked, this, [this] { ContinuaClick(); });
+    connect(Salta, &QPushButton::clicked, this, [this] { SaltaClick(); });
     connect(CopiaInParallelo, &QPushButton::clicked, this, [this] { CopiaInParalleloClick(); });
     connect(Annulla, &QPushButton::clicked, this, [this] { AnnullaClick(); });
     connect(Players->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -254,6 +260,7 @@ void TFormStatoLettori::Refresh() {
     }
     Summary->setText(summary);
     Continua->setEnabled(m_commands.CanContinue());
+    Salta->setEnabled(m_commands.CanContinue());
     // Nothing to copy to before an initialize, and nothing starts while a command runs.
     CopiaInParallelo->setEnabled(m_commands.LinkCount() > 0 && !record.running);
     Annulla->setEnabled(record.command == GroupCommand::ParallelCopy && record.running);
@@ -361,6 +368,11 @@ void TFormStatoLettori::RepaintNow() {
 
 void TFormStatoLettori::ContinuaClick() {
     RunGuarded(m_notices, [this] { m_commands.Continua(); });
+    Refresh();
+}
+
+void TFormStatoLettori::SaltaClick() {
+    RunGuarded(m_notices, [this] { m_commands.Salta(); });
     Refresh();
 }
 

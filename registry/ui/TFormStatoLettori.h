@@ -21,9 +21,9 @@ class PlayerStatusModel;
 
 // "Stato lettori": one row per entry of the link list with its channel, FTP connection,
 // transfer and the last command's outcome, and the message log of the selected entry. It only
-// reads the links and the command record; what it runs is "Continua" and "Copia in parallelo"
-// (with its "Annulla"). It never takes the focus by itself, and while a group command blocks
-// the event loop it repaints itself (and nothing else) after each entry's step and at most
+// reads the links and the command record; what it runs is "Continua", "Salta" and "Copia in
+// parallelo" (with its "Annulla"). It never takes the focus by itself, and while a group command
+// blocks the event loop it repaints itself (and nothing else) after each entry's step and at most
 // every 100 ms during an upload. While its parallel copy runs, the event loop turns but only
 // "Annulla" takes input; the rest is dropped, and no timer ticks.
 class TFormStatoLettori : public QWidget {
@@ -41,6 +41,8 @@ public:
 
     // "Continua": the last command again from the entry that failed.
     void ContinuaClick();
+    // "Salta": the last command again from the entry after the one that failed.
+    void SaltaClick();
     // "Copia in parallelo": the current row's file to every entry at once.
     void CopiaInParalleloClick();
     // "Annulla": ends the parallel copy under way.
@@ -53,6 +55,7 @@ public:
     // The window's commands, left to right; further buttons join this row.
     QHBoxLayout* Buttons = nullptr;
     QPushButton* Continua = nullptr;
+    QPushButton* Salta = nullptr;
     QPushButton* CopiaInParallelo = nullptr;
     QPushButton* Annulla = nullptr;
     PlayerStatusModel* Model() const { return m_model; }

@@ -158,7 +158,7 @@ TEST_F(GroupCommandsTest, initializeStoppedByAnFtpFailureLeavesAnEmptyEntryThatI
     EXPECT_EQ(c.Line().ConnectionCount(), 0);
 }
 
-TEST_F(GroupCommandsTest, entryThatAStoppedInitializeDidNotReachKeepsItsLiveLink) {
+TEST_F(GroupCommandsTest, aStoppedInitializeLeavesNoLinkToAnotherGroupsPlayers) {
     SimulatedPlayer& a = Player();
     SimulatedPlayer& b = Player();
     SimulatedPlayer& c = Player();
@@ -167,24 +167,33 @@ TEST_F(GroupCommandsTest, entryThatAStoppedInitializeDidNotReachKeepsItsLiveLink
     }
     m_store.LoadGroups();
     ASSERT_EQ(Run(&GroupCommands::Preparalettori1Click), "");
-    link::TForm1* earlier = m_commands.Link(2);
 
-    // b's row now names a player without an FTP server: the next initialize stops there.
+    // Those three now belong to another group; "Sala" holds a player, one without an FTP
+    // server, and a third: its initialize stops at the second.
+    test::ExecSql(m_file, "UPDATE manager SET manager_list_name='Vetrina'");
+    SimulatedPlayer& d = Player();
     SimulatedPlayer& noFtp = Player(false);
-    test::ExecSql(m_file, "UPDATE manager SET player_port=" + std::to_string(noFtp.Port()) +
-                              " WHERE player_port=" + std::to_string(b.Port()));
+    SimulatedPlayer& f = Player();
+    for (SimulatedPlayer* player : {&d, &noFtp, &f}) {
+        AddPlayer(player->Port());
+    }
     EXPECT_EQ(Run(&GroupCommands::Preparalettori1Click),
               "Socket Error # 10061\r\nConnection refused.");
-    EXPECT_EQ(m_commands.Link(2), earlier);
-    EXPECT_TRUE(a.Line().WaitForClientClosed(0));
-    EXPECT_TRUE(b.Line().WaitForClientClosed(0));
+    EXPECT_EQ(m_commands.Link(2), nullptr);
+    for (SimulatedPlayer* player : {&a, &b, &c}) {
+        EXPECT_TRUE(player->Line().WaitForClientClosed(0)) << player->Port();
+    }
 
-    ASSERT_EQ(Run(&GroupCommands::Pausa1Click), "");
-    ExpectLines(a, 1, kGreeting + kFullScreen + kPause);
-    ExpectLines(noFtp, 0, kGreeting + kPause);
-    ExpectLines(c, 0, kGreeting + kFullScreen + kPause);
-    EXPECT_FALSE(c.Line().ClientClosed(0));
-    EXPECT_EQ(c.Line().ConnectionCount(), 1);
+    // Play reaches the chosen group's players that have a link, and nothing else.
+    ASSERT_EQ(Run(&GroupCommands::Play1Click), "");
+    EXPECT_EQ(m_notices.messages, std::vector<std::string>{"3 interessati dal play"});
+    ExpectLines(d, 0, kGreeting + kFullScreen + kPlay);
+    ExpectLines(noFtp, 0, kGreeting + kPlay);
+    EXPECT_EQ(f.Line().ConnectionCount(), 0);
+    for (SimulatedPlayer* player : {&a, &b, &c}) {
+        EXPECT_EQ(player->Line().Received(0), kGreeting + kFullScreen) << player->Port();
+    }
+    EXPECT_EQ(m_commands.LastCommand().entries.back().state, EntryOutcome::State::NoLink);
 }
 
 TEST_F(GroupCommandsTest, aHostileFileValueIsRefusedBeforeAnythingReachesThePlayers) {
@@ -398,8 +407,10 @@ TEST_F(GroupCommandsJournalTest, continuaAndTheParallelCopyRecordWhatTheyRan) {
            {Reached(a, O::Done), Reached(b, O::Failed, copyFailure), Reached(c, O::NotReached)});
     // Only the entries it ran: the first was done by the copy it resumed.
     Expect(records[2], "continua copy", m_clip, {Reached(b, O::Done), Reached(c, O::Done)});
+    // a and c already hold the clip: nothing is sent to them again.
     Expect(records[3], "parallel-copy", m_clip,
-           {Reached(a, O::Done), Reached(b, O::Failed, parallelFailure), Reached(c, O::Done)});
+           {Reached(a, O::AlreadyPresent), Reached(b, O::Failed, parallelFailure),
+            Reached(c, O::AlreadyPresent)});
 }
 
 TEST_F(GroupCommandsJournalTest, aJournalThatCannotBeWrittenChangesNoCommand) {

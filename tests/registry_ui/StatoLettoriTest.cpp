@@ -498,9 +498,9 @@ TEST_F(StatoLettoriTest, parallelCopySendsNothingToAPlayerThatAlreadyHoldsTheFil
     EXPECT_EQ(third.Stored("clip.mp4").size(), kSize);
 }
 
-TEST_F(StatoLettoriTest, failedInitializeShowsTheBoxTextAndIsNotOfferedToContinue) {
-    SimulatedPlayer first(PlayerHome("first"));
-    SimulatedPlayer third(PlayerHome("third"), false);
+TEST_F(StatoLettoriTest, failedInitializeShowsTheBoxTextAndContinuaGoesOnFromItsPlayer) {
+    SimulatedPlayer first(PlayerHome("first")), second(PlayerHome("second")),
+        third(PlayerHome("third"));
     const int refusing = orvanta::test::RefusingPort();
     AddOn(first.Port(), WriteMedia("uno.mp4", 10));
     AddOn(refusing, WriteMedia("due.mp4", 10));
@@ -518,15 +518,67 @@ TEST_F(StatoLettoriTest, failedInitializeShowsTheBoxTextAndIsNotOfferedToContinu
     EXPECT_EQ(ColumnOf(Column::Channel), (std::vector<std::string>{"aperto", "mai aperto", ""}));
     EXPECT_EQ(Cell(2, Column::Player), "nessun collegamento");
     EXPECT_EQ(Stato().Summary->text(), "1 - Inizializza lettori: fermato al lettore 2");
-    EXPECT_FALSE(Stato().Continua->isEnabled());
+    EXPECT_TRUE(Stato().Continua->isEnabled());
+    EXPECT_TRUE(Stato().Salta->isEnabled());
     EXPECT_EQ(third.Line().ConnectionCount(), 0);
 
-    // Play stops at the link whose opening failed; the third entry is never reached.
+    // The operator mends the row: Continua initializes from it to the last, and leaves the
+    // first player's link as it was.
+    orvanta::test::ExecSql(m_file,
+                           "UPDATE manager SET player_port=" + std::to_string(second.Port()) +
+                               " WHERE player_port=" + std::to_string(refusing));
+    QTest::mouseClick(Stato().Continua, Qt::LeftButton);
+    EXPECT_EQ(m_notices.errors.size(), 1u);
+    EXPECT_EQ(ColumnOf(Column::Outcome),
+              (std::vector<std::string>{"eseguito", "eseguito", "eseguito"}));
+    EXPECT_EQ(ColumnOf(Column::Channel), (std::vector<std::string>{"aperto", "aperto", "aperto"}));
+    EXPECT_EQ(first.Line().ConnectionCount(), 1);
+    EXPECT_EQ(Stato().Summary->text(), "1 - Inizializza lettori: eseguito");
+    EXPECT_FALSE(Stato().Continua->isEnabled());
+    EXPECT_FALSE(Stato().Salta->isEnabled());
+
     Window().Play1->trigger();
-    EXPECT_EQ(
-        ColumnOf(Column::Outcome),
-        (std::vector<std::string>{"eseguito", "Connection Closed Gracefully.", "non raggiunto"}));
-    EXPECT_TRUE(Stato().Continua->isEnabled());
+    for (SimulatedPlayer* player : {&first, &second, &third}) {
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            return player->Line().Received(0).find("@PLAY") != std::string::npos;
+        })) << player->Port();
+    }
+}
+
+TEST_F(StatoLettoriTest, saltaPassesOverThePlayerAnInitializeCouldNotReach) {
+    SimulatedPlayer first(PlayerHome("first")), third(PlayerHome("third"));
+    const int refusing = orvanta::test::RefusingPort();
+    AddOn(first.Port(), WriteMedia("uno.mp4", 10));
+    AddOn(refusing, WriteMedia("due.mp4", 10));
+    AddOn(third.Port(), WriteMedia("tre.mp4", 10));
+    Open();
+    ChooseGroup("Sala");
+    OpenStato();
+    Window().Preparalettori1->trigger();
+    ASSERT_EQ(m_notices.errors.size(), 1u);
+
+    // Continua meets the same refusal; Salta goes on with the third.
+    QTest::mouseClick(Stato().Continua, Qt::LeftButton);
+    EXPECT_EQ(m_notices.errors.size(), 2u);
+    QTest::mouseClick(Stato().Salta, Qt::LeftButton);
+    EXPECT_EQ(m_notices.errors.size(), 2u);
+    EXPECT_EQ(ColumnOf(Column::Outcome),
+              (std::vector<std::string>{"eseguito", "Socket Error # 10061\r\nConnection refused.",
+                                        "eseguito"}));
+    EXPECT_EQ(Cell(1, Column::Player), "nessun collegamento");
+    EXPECT_EQ(Stato().Summary->text(), "1 - Inizializza lettori: non riuscito in 1 lettore");
+    EXPECT_FALSE(Stato().Salta->isEnabled());
+
+    // The player passed over is passed over by the commands after it.
+    Window().Play1->trigger();
+    EXPECT_EQ(m_notices.errors.size(), 2u);
+    EXPECT_EQ(ColumnOf(Column::Outcome),
+              (std::vector<std::string>{"eseguito", "nessun collegamento", "eseguito"}));
+    for (SimulatedPlayer* player : {&first, &third}) {
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            return player->Line().Received(0).find("@PLAY") != std::string::npos;
+        })) << player->Port();
+    }
 }
 
 TEST_F(StatoLettoriTest, entryWithoutLinkIsPassedOverAndShownSo) {
