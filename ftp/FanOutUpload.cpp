@@ -204,27 +204,23 @@ void FanOutUpload::Run(std::size_t index, FtpClient& client) {
             Progressed(index, sent);
         };
         client.Stop = &m_stop;
-        if (m_login == Login::First) {
-            SetStage(index, Stage::LoggingIn);
-            client.ConnectAndLogin();
-        }
-        FileSource file(m_path);
-        bool present = false;
-        if (m_options.skipPresent) {
-            SetStage(index, Stage::Checking);
-            present = AlreadyPresent(client, file.Size());
-            if (present) {
-                std::lock_guard<std::mutex> lock(m_mutex);
-                m_statuses[index].alreadyPresent = true;
-                m_statuses[index].total = file.Size();
+        for (int attempt = 0;; ++attempt) {
+            try {
+                const bool again = m_options.loginAgainOnce && attempt == 0 &&
+                                   m_login == Login::Already && client.ClosedByServer();
+                if (m_login == Login::First || again || attempt > 0) {
+                    SetStage(index, Stage::LoggingIn);
+                    client.ConnectAndLogin();
+                    attempt += again ? 1 : 0;
+                }
+                Send(index, client);
+                break;
+            } catch (const std::exception&) {
+                if (m_stop.load() || !m_options.loginAgainOnce || m_login != Login::Already ||
+                    attempt > 0 || !client.ClosedByServer()) {
+                    throw;
+                }
             }
-        }
-        if (present) {
-            // Nothing to send.
-        } else if (m_options.store == Store::ViaTemporaryName) {
-            StoreViaTemporaryName(index, client, file);
-        } else {
-            client.UploadStream(file, m_name);
         }
         done = true;
     } catch (const std::exception& e) {
@@ -238,6 +234,27 @@ void FanOutUpload::Run(std::size_t index, FtpClient& client) {
         error = m_cancelReason;
     }
     SetStage(index, done ? Stage::Done : Stage::Failed, error);
+}
+
+void FanOutUpload::Send(std::size_t index, FtpClient& client) {
+    FileSource file(m_path);
+    bool present = false;
+    if (m_options.skipPresent) {
+        SetStage(index, Stage::Checking);
+        present = AlreadyPresent(client, file.Size());
+        if (present) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_statuses[index].alreadyPresent = true;
+            m_statuses[index].total = file.Size();
+        }
+    }
+    if (present) {
+        // Nothing to send.
+    } else if (m_options.store == Store::ViaTemporaryName) {
+        StoreViaTemporaryName(index, client, file);
+    } else {
+        client.UploadStream(file, m_name);
+    }
 }
 
 bool FanOutUpload::AlreadyPresent(FtpClient& client, std::int64_t size) {

@@ -60,6 +60,9 @@ public:
         // digest must match the file's (a part whose digest differs is removed). Either
         // difference fails the upload.
         bool prove = false;
+        // With Login::Already: a client that finds its server closed the connection (before or
+        // during its upload) logs in again, once, and its upload starts over.
+        bool loginAgainOnce = false;
         // Bytes per second all the uploads together may send; 0 for no limit.
         std::int64_t bytesPerSecond = 0;
         std::chrono::milliseconds stalledAfter = kStalledAfter;
@@ -125,6 +128,8 @@ private:
 
     void Start(const std::vector<FtpClient*>& clients);
     void Run(std::size_t index, FtpClient& client);
+    // Checks, sends and proves, over a client that is logged in.
+    void Send(std::size_t index, FtpClient& client);
     bool AlreadyPresent(FtpClient& client, std::int64_t size);
     std::int64_t ResumePoint(FtpClient& client, const std::string& part, std::int64_t size);
     void StoreViaTemporaryName(std::size_t index, FtpClient& client, UploadSource& file);

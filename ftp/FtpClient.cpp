@@ -422,6 +422,10 @@ bool FtpClient::Connected() const {
     return m_state->connection != State::Connection::Absent;
 }
 
+bool FtpClient::ClosedByServer() const {
+    return m_state->connection == State::Connection::ClosedByServer;
+}
+
 void FtpClient::Disconnect() noexcept {
     m_state->Close();
 }

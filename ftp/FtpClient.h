@@ -113,6 +113,9 @@ public:
     // close has been met: uploads then fail with the connection's error, not with
     // "Not Connected".
     bool Connected() const;
+    // Whether the client has met the server's close of its control connection (at an exchange:
+    // it does not look by itself). Connected() stays true until Disconnect or a new login.
+    bool ClosedByServer() const;
     // Closes the control connection as destruction does; nothing is sent.
     void Disconnect() noexcept;
 

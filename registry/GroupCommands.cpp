@@ -185,9 +185,10 @@ void GroupCommands::ResumeInitialize(std::size_t from) {
     InitializeFrom(from);
 }
 
-void GroupCommands::ForEachLink(GroupCommand command, Operation operation, std::size_t from) {
+void GroupCommands::ForEachLink(GroupCommand command, Operation operation, std::size_t from,
+                                bool resumed) {
     const std::size_t count = m_links.size();
-    if (from == 0) {
+    if (!resumed) {
         m_record = CommandRecord{};
         m_record.command = command;
         if (command == GroupCommand::CopyFiles || command == GroupCommand::LoadFiles) {
@@ -212,7 +213,7 @@ void GroupCommands::ForEachLink(GroupCommand command, Operation operation, std::
         }
         Set(i, State::Running, showRunning);
         try {
-            (link->*operation)();
+            RunOn(*link, command, operation, resumed);
         } catch (...) {
             StopAt(i, std::current_exception());
             throw;
@@ -221,6 +222,35 @@ void GroupCommands::ForEachLink(GroupCommand command, Operation operation, std::
     }
     m_record.running = false;
     Changed(kWholeList);
+}
+
+void GroupCommands::RunOn(link::TForm1& link, GroupCommand command, Operation operation,
+                          bool resumed) {
+    // A resumed copy logs in again, once, where the player's FTP server closed the connection
+    // (it was restarted, say): the first copy keeps the link's connection as it is.
+    const bool mayLogInAgain = resumed && command == GroupCommand::CopyFiles;
+    bool loggedInAgain = false;
+    if (mayLogInAgain && link.IdFTP.ClosedByServer()) {
+        link.IdFTP.ConnectAndLogin();
+        loggedInAgain = true;
+    }
+    try {
+        (link.*operation)();
+    } catch (...) {
+        if (!mayLogInAgain || loggedInAgain || !link.IdFTP.ClosedByServer()) {
+            throw;
+        }
+        link.IdFTP.ConnectAndLogin();
+        (link.*operation)();
+    }
+}
+
+bool GroupCommands::FtpClosedByServer(std::size_t entry) const {
+    if (entry < m_lentConnected.size() && m_lentConnected[entry]) {
+        return false;
+    }
+    const link::TForm1* link = Link(entry);
+    return link && link->IdFTP.ClosedByServer();
 }
 
 bool GroupCommands::FtpConnected(std::size_t entry) const {
@@ -259,7 +289,7 @@ void GroupCommands::Continua() {
         ResumeInitialize(*m_record.stoppedAt);
         return;
     }
-    ForEachLink(command, OperationOf(command), *m_record.stoppedAt);
+    ForEachLink(command, OperationOf(command), *m_record.stoppedAt, true);
 }
 
 void GroupCommands::Salta() {
@@ -278,7 +308,7 @@ void GroupCommands::Salta() {
         ResumeInitialize(skipped + 1);
         return;
     }
-    ForEachLink(command, OperationOf(command), skipped + 1);
+    ForEachLink(command, OperationOf(command), skipped + 1, true);
 }
 
 void GroupCommands::CopiaInParallelo() {
@@ -355,6 +385,7 @@ void GroupCommands::CopiaInParallelo() {
         options.store = ftp::FanOutUpload::Store::ViaTemporaryName;
         options.skipPresent = true;
         options.prove = true;
+        options.loginAgainOnce = true;
         ftp::FanOutUpload upload(path, name, clients, ftp::FanOutUpload::Login::Already, options);
         m_copy = &upload;
         std::vector<ftp::FanOutUpload::Status> shown(clients.size());

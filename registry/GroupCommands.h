@@ -136,6 +136,9 @@ public:
     // link's client, as it was when the copy began: until that upload ends its thread alone
     // touches the client.
     bool FtpConnected(std::size_t entry) const;
+    // Whether the entry's link's FTP client has met its server's close (false while a parallel
+    // copy's upload owns the client).
+    bool FtpClosedByServer(std::size_t entry) const;
 
     void SetWatcher(Watcher watcher) { m_watcher = std::move(watcher); }
 
@@ -149,7 +152,10 @@ public:
 private:
     using Operation = void (link::TForm1::*)();
 
-    void ForEachLink(GroupCommand command, Operation operation, std::size_t from);
+    // From 0 a new command; resumed, the stopped one again from the entry `from`.
+    void ForEachLink(GroupCommand command, Operation operation, std::size_t from,
+                     bool resumed = false);
+    void RunOn(link::TForm1& link, GroupCommand command, Operation operation, bool resumed);
     void InitializeFrom(std::size_t from);
     void ResumeInitialize(std::size_t from);
     void Attach(link::TForm1& link, std::size_t entry);

@@ -119,6 +119,9 @@ QString PlayerStatusModel::Cell(std::size_t entry, int column) const {
             return link->IdTCPClient1.Reached() ? QString::fromUtf8("chiuso")
                                                 : QString::fromUtf8("mai aperto");
         case Ftp:
+            if (m_commands.FtpClosedByServer(entry)) {
+                return QString::fromUtf8("chiuso dal server");
+            }
             return m_commands.FtpConnected(entry) ? QString::fromUtf8("connesso")
                                                   : QString::fromUtf8("non connesso");
         case Progress: {

@@ -25,7 +25,7 @@ namespace orvanta::test {
 class SimulatedPlayer {
 public:
     explicit SimulatedPlayer(std::filesystem::path home, bool withFtp = true, long ftpReadLimit = 0)
-        : m_home(std::move(home)) {
+        : m_home(std::move(home)), m_ftpReadLimit(ftpReadLimit) {
         std::filesystem::create_directories(m_home);
         for (int attempt = 0;; ++attempt) {
             m_line = std::make_unique<LoopbackPeer>();
@@ -44,6 +44,13 @@ public:
         }
     }
 
+    // The FTP server stops, closing its sessions, and a new one takes the same port.
+    void RestartFtp() {
+        m_ftp.reset();
+        m_ftp = std::make_unique<PyFtpServer>(m_home.string(), "orvanta", "brindlemoss",
+                                              m_line->Port() + 1, 0, m_ftpReadLimit);
+    }
+
     int Port() const { return m_line->Port(); }
     LoopbackPeer& Line() { return *m_line; }
     PyFtpServer& Ftp() { return *m_ftp; }
@@ -57,6 +64,7 @@ public:
 
 private:
     std::filesystem::path m_home;
+    long m_ftpReadLimit = 0;
     std::unique_ptr<LoopbackPeer> m_line;
     std::unique_ptr<PyFtpServer> m_ftp;
 };

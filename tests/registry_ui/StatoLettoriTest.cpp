@@ -498,6 +498,41 @@ TEST_F(StatoLettoriTest, parallelCopySendsNothingToAPlayerThatAlreadyHoldsTheFil
     EXPECT_EQ(third.Stored("clip.mp4").size(), kSize);
 }
 
+TEST_F(StatoLettoriTest, continuaAndTheParallelCopyLogInAgainToARestartedFtpServer) {
+    SimulatedPlayer first(PlayerHome("first")), second(PlayerHome("second"));
+    InitializeOnClip({&first, &second});
+    ASSERT_EQ(m_notices.errors, std::vector<std::string>{});
+    const auto loggedIn = [](SimulatedPlayer& player) {
+        const std::vector<std::string> commands = player.Ftp().Commands();
+        return std::count_if(commands.begin(), commands.end(), [](const std::string& command) {
+            return command.rfind("USER ", 0) == 0;
+        });
+    };
+
+    // The menu's copy meets the closed connection and stops there, as it always did.
+    second.RestartFtp();
+    Window().Inviaifiles1->trigger();
+    ASSERT_EQ(m_notices.errors.size(), 1u);
+    EXPECT_EQ(ColumnOf(Column::Ftp), (std::vector<std::string>{"connesso", "chiuso dal server"}));
+    EXPECT_EQ(loggedIn(second), 0);
+
+    QTest::mouseClick(Stato().Continua, Qt::LeftButton);
+    EXPECT_EQ(m_notices.errors.size(), 1u);
+    EXPECT_EQ(ColumnOf(Column::Outcome), (std::vector<std::string>{"eseguito", "eseguito"}));
+    EXPECT_EQ(ColumnOf(Column::Ftp), (std::vector<std::string>{"connesso", "connesso"}));
+    EXPECT_EQ(loggedIn(second), 1);
+    EXPECT_EQ(second.Stored("clip.mp4").size(), kSize);
+
+    // Restarted again while idle: the parallel copy finds out and logs in again too.
+    second.RestartFtp();
+    QTest::mouseClick(Stato().CopiaInParallelo, Qt::LeftButton);
+    EXPECT_EQ(m_notices.errors.size(), 1u);
+    EXPECT_EQ(ColumnOf(Column::Outcome),
+              (std::vector<std::string>{"già presente", "già presente"}));
+    EXPECT_EQ(ColumnOf(Column::Ftp), (std::vector<std::string>{"connesso", "connesso"}));
+    EXPECT_EQ(loggedIn(second), 1);
+}
+
 TEST_F(StatoLettoriTest, failedInitializeShowsTheBoxTextAndContinuaGoesOnFromItsPlayer) {
     SimulatedPlayer first(PlayerHome("first")), second(PlayerHome("second")),
         third(PlayerHome("third"));
