@@ -19,6 +19,8 @@ QIcon ProgramIcon() {
 
 void ApplyProgramIdentity(QApplication& application) {
     application.setApplicationName(QString::fromLocal8Bit(kApplicationTitle));
+    // Where the windows keep what the operator arranged (QSettings).
+    application.setOrganizationName(QStringLiteral("KELT"));
     application.setApplicationVersion(QString::fromLatin1(ProgramVersion()));
     // Lets the desktop match the windows to the installed entry (and its icon).
     QGuiApplication::setDesktopFileName(QStringLiteral("kelt-orvanta-manager"));

@@ -88,6 +88,8 @@ void GroupCommands::Journal(std::size_t from, const std::string& began) noexcept
     } catch (...) {
         // The command's end is the command's: nothing of the journal may change it.
     }
+    // A view that shows what the journal says reads it again.
+    Changed(kWholeList);
 }
 
 }  // namespace orvanta::registry

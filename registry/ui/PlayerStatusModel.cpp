@@ -3,7 +3,9 @@
 #include <QLocale>
 
 #include <cstdio>
+#include <utility>
 
+#include "ftp/NamePart.h"
 #include "registry/widgets/DisplayText.h"
 
 namespace orvanta::registry::ui {
@@ -46,9 +48,17 @@ QVariant PlayerStatusModel::headerData(int section, Qt::Orientation orientation,
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
         return {};
     }
-    static const char* const kTitles[ColumnCount] = {"N.",    "Lettore", "Canale",
-                                                     "FTP",   "Copia",   "Byte inviati",
-                                                     "MiB/s", "Esito",   "Ultima riga ricevuta"};
+    static const char* const kTitles[ColumnCount] = {"N.",
+                                                     "Lettore",
+                                                     "Canale",
+                                                     "FTP",
+                                                     "Copia",
+                                                     "Byte inviati",
+                                                     "MiB/s",
+                                                     "Esito",
+                                                     "Nel lettore",
+                                                     "Caricato dal lettore",
+                                                     "Ultima riga ricevuta"};
     return section >= 0 && section < ColumnCount ? QString::fromUtf8(kTitles[section]) : QVariant();
 }
 
@@ -63,7 +73,8 @@ QVariant PlayerStatusModel::data(const QModelIndex& index, int role) const {
             return Cell(entry, index.column());
         case Qt::ToolTipRole:
             // Long failures and lines are cut in their cells.
-            if (index.column() == Outcome || index.column() == LastLine) {
+            if (index.column() == Outcome || index.column() == LastLine ||
+                index.column() == Holding || index.column() == LoadedLine) {
                 return Cell(entry, index.column());
             }
             return {};
@@ -143,6 +154,34 @@ QString PlayerStatusModel::Cell(std::size_t entry, int column) const {
             }
             return Italian().toString(transfer.BytesPerSecond() / (1024.0 * 1024.0), 'f', 1);
         }
+        case Holding: {
+            const auto found = m_holdings.find({link->edServer.Text, link->sePort.Text});
+            if (found == m_holdings.end()) {
+                return {};
+            }
+            const PlayerHolding& holding = found->second;
+            QString text;
+            if (holding.copied) {
+                text = PeerText(ftp::NamePart(holding.copied->file)) +
+                       QString::fromUtf8(" copiato ") + PeerText(holding.copied->time);
+            }
+            if (holding.loaded) {
+                text += (text.isEmpty() ? QString() : QString::fromUtf8(", ")) +
+                        PeerText(ftp::NamePart(holding.loaded->file)) +
+                        QString::fromUtf8(" caricato ") + PeerText(holding.loaded->time);
+            }
+            return text;
+        }
+        case LoadedLine: {
+            // The player's own word on what it loaded, newest first.
+            const std::vector<std::string>& lines = link->memLines.Lines;
+            for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
+                if (line->find("file caricato") != std::string::npos) {
+                    return PeerText(*line);
+                }
+            }
+            return {};
+        }
         case LastLine: {
             const link::ReceivedLine& line = link->LastReceived();
             return line.any ? TimeText(line.at) + "  " + PeerText(line.text) : QString();
@@ -211,6 +250,13 @@ bool PlayerStatusModel::Refresh() {
         emit dataChanged(index(0, 0), index(m_rows - 1, ColumnCount - 1));
     }
     return false;
+}
+
+void PlayerStatusModel::SetHoldings(std::map<JournalPlayerKey, PlayerHolding> holdings) {
+    m_holdings = std::move(holdings);
+    if (m_rows > 0) {
+        emit dataChanged(index(0, Holding), index(m_rows - 1, Holding));
+    }
 }
 
 void PlayerStatusModel::RefreshEntry(std::size_t entry) {

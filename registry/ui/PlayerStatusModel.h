@@ -3,15 +3,17 @@
 #include <QAbstractTableModel>
 
 #include <chrono>
+#include <map>
 #include <string>
 
+#include "registry/CommandJournal.h"
 #include "registry/GroupCommands.h"
 
 namespace orvanta::registry::ui {
 
-// The link list as rows of the "Stato lettori" window: one row per entry, in list order. It
-// holds nothing of its own: every cell is read from the links and the last command's record
-// when it is drawn; Refresh() tells the view that they may have changed.
+// The link list as rows of the "Stato lettori" window: one row per entry, in list order. Every
+// cell is read from the links and the last command's record when it is drawn (Refresh() tells
+// the view that they may have changed), but for what the journal says, which it is given.
 class PlayerStatusModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -24,6 +26,10 @@ public:
         Bytes,
         Rate,
         Outcome,
+        // What the journal says this program last copied and loaded there, and when.
+        Holding,
+        // The last "file caricato" line the player sent.
+        LoadedLine,
         LastLine,
         ColumnCount
     };
@@ -43,6 +49,8 @@ public:
     bool Refresh();
     // One entry's row may have changed.
     void RefreshEntry(std::size_t entry);
+    // What the journal says each player holds, read when a command ends or the window opens.
+    void SetHoldings(std::map<JournalPlayerKey, PlayerHolding> holdings);
 
     // Texts as the window shows them; public for the window's own labels.
     static QString OutcomeText(const EntryOutcome& outcome);
@@ -53,6 +61,7 @@ private:
     int Percent(std::size_t entry) const;
 
     const GroupCommands& m_commands;
+    std::map<JournalPlayerKey, PlayerHolding> m_holdings;
     int m_rows = 0;  // the rows the view was last told of
 };
 

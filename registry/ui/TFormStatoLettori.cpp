@@ -10,12 +10,14 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSettings>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <QWindow>
 
 #include <algorithm>
+#include <memory>
 
 #include "core/Dispatch.h"
 #include "registry/ui/PlayerStatusModel.h"
@@ -134,7 +136,8 @@ TFormStatoLettori::TFormStatoLettori(GroupCommands& commands, Notices& notices, 
     Players->verticalHeader()->hide();
     Players->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     Players->horizontalHeader()->setStretchLastSection(true);
-    const int widths[PlayerStatusModel::ColumnCount] = {32, 130, 74, 84, 110, 150, 60, 200, 120};
+    const int widths[PlayerStatusModel::ColumnCount] = {32, 130, 74,  124, 110, 150,
+                                                        60, 200, 260, 200, 120};
     for (int i = 0; i < PlayerStatusModel::ColumnCount; ++i) {
         Players->setColumnWidth(i, widths[i]);
     }
@@ -174,6 +177,7 @@ TFormStatoLettori::TFormStatoLettori(GroupCommands& commands, Notices& notices, 
     Buttons->addStretch(1);
     column->addLayout(Buttons);
 
+    RestoreLayout();
     connect(Continua, &QPushButton::clicked, this, [this] { ContinuaClick(); });
     connect(Salta, &QPushButton::clicked, this, [this] { SaltaClick(); });
     connect(CopiaInParallelo, &QPushButton::clicked, this, [this] { CopiaInParalleloClick(); });
@@ -190,6 +194,63 @@ TFormStatoLettori::TFormStatoLettori(GroupCommands& commands, Notices& notices, 
 
 TFormStatoLettori::~TFormStatoLettori() {
     m_commands.SetWatcher({});
+    if (m_placed) {
+        SaveLayout();
+    }
+}
+
+namespace {
+
+// What the operator arranged is kept per user, only for a program that names itself (tests and
+// tools leave the user's settings alone).
+std::unique_ptr<QSettings> LayoutSettings() {
+    if (QCoreApplication::organizationName().isEmpty()) {
+        return nullptr;
+    }
+    return std::make_unique<QSettings>();
+}
+
+}  // namespace
+
+void TFormStatoLettori::RestoreLayout() {
+    const auto settings = LayoutSettings();
+    if (settings) {
+        settings->beginGroup(QStringLiteral("StatoLettori"));
+        const QByteArray columns = settings->value(QStringLiteral("columns")).toByteArray();
+        if (!columns.isEmpty()) {
+            Players->horizontalHeader()->restoreState(columns);
+        }
+        m_restored = restoreGeometry(settings->value(QStringLiteral("geometry")).toByteArray());
+        if (m_restored) {
+            return;
+        }
+    }
+    // Wide enough that no column is cut, where the screen allows.
+    int wanted = 0;
+    for (int i = 0; i < PlayerStatusModel::ColumnCount; ++i) {
+        wanted += Players->columnWidth(i);
+    }
+    wanted += 2 * Players->frameWidth() + Players->verticalScrollBar()->sizeHint().width() + 24;
+    const QScreen* screen = QApplication::primaryScreen();
+    if (screen) {
+        wanted = std::min(wanted, screen->availableGeometry().width());
+    }
+    resize(std::max(width(), wanted), height());
+}
+
+void TFormStatoLettori::SaveLayout() {
+    const auto settings = LayoutSettings();
+    if (!settings) {
+        return;
+    }
+    settings->beginGroup(QStringLiteral("StatoLettori"));
+    settings->setValue(QStringLiteral("geometry"), saveGeometry());
+    settings->setValue(QStringLiteral("columns"), Players->horizontalHeader()->saveState());
+}
+
+void TFormStatoLettori::hideEvent(QHideEvent* event) {
+    SaveLayout();
+    QWidget::hideEvent(event);
 }
 
 void TFormStatoLettori::Toggle() {
@@ -197,6 +258,7 @@ void TFormStatoLettori::Toggle() {
         hide();
         return;
     }
+    ReadJournal();
     Refresh();
     show();
 }
@@ -205,7 +267,9 @@ void TFormStatoLettori::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!m_placed) {
         m_placed = true;
-        PlaceBesideOwner();
+        if (!m_restored) {
+            PlaceBesideOwner();
+        }
     }
 }
 
@@ -232,9 +296,22 @@ void TFormStatoLettori::PlaceBesideOwner() {
     }
 }
 
+void TFormStatoLettori::ReadJournal() {
+    try {
+        m_model->SetHoldings(ReadPlayerHoldings(m_commands.JournalPath()));
+    } catch (const std::exception&) {
+        // An unreadable journal leaves the column empty: it never stands in a command's way.
+        m_model->SetHoldings({});
+    }
+}
+
 void TFormStatoLettori::Refresh() {
     m_needsLayout = m_model->Refresh() || m_needsLayout;
     const CommandRecord& record = m_commands.LastCommand();
+    // The journal gains a record as each command ends.
+    if (isVisible() && !record.running) {
+        ReadJournal();
+    }
     QString summary;
     if (record.command == GroupCommand::None) {
         summary = QString::fromUtf8("Nessun comando dall'avvio.");

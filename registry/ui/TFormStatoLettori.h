@@ -62,6 +62,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
@@ -72,13 +73,18 @@ private:
     // Draws the window now, without the event loop and without touching any other window.
     void RepaintNow();
     void RefreshLog();
+    void ReadJournal();
     void PlaceBesideOwner();
+    // Size, place and column widths as the operator left them, or wide enough for every column.
+    void RestoreLayout();
+    void SaveLayout();
 
     GroupCommands& m_commands;
     Notices& m_notices;
     PlayerStatusModel* m_model = nullptr;
     bool m_needsLayout = false;
     bool m_placed = false;
+    bool m_restored = false;
     std::chrono::steady_clock::time_point m_lastRepaint;
     // What the log shows, to append rather than rewrite it as it grows.
     std::size_t m_logEntry = static_cast<std::size_t>(-1);

@@ -5,11 +5,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QFrame>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPaintEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -637,6 +639,68 @@ TEST_F(StatoLettoriTest, entryWithoutLinkIsPassedOverAndShownSo) {
               (std::vector<std::string>{"eseguito", "eseguito", "nessun collegamento"}));
     EXPECT_EQ(Stato().Summary->text(), "Pausa: eseguito");
     EXPECT_FALSE(Stato().Continua->isEnabled());
+}
+
+TEST_F(StatoLettoriTest, opensWideEnoughForEveryColumnAndReopensAsTheOperatorLeftIt) {
+    // The program's settings, in a folder of the test's own.
+    const QByteArray home = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((m_folder.Path() / "config").string()));
+    QCoreApplication::setOrganizationName(QStringLiteral("KELT"));
+    struct Restore {
+        QByteArray home;
+        ~Restore() {
+            QCoreApplication::setOrganizationName(QString());
+            home.isNull() ? qunsetenv("XDG_CONFIG_HOME") : qputenv("XDG_CONFIG_HOME", home);
+        }
+    } restore{home};
+
+    Open();
+    const auto window =
+        std::make_unique<TFormStatoLettori>(Window().Commands(), m_notices, &Window());
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    const QHeaderView& header = *window->Players->horizontalHeader();
+    // Where the screen is narrower than the columns, as wide as the screen.
+    const int screenWidth = window->screen()->availableGeometry().width();
+    EXPECT_TRUE(header.length() <= window->Players->viewport()->width() ||
+                window->width() >= screenWidth)
+        << header.length() << " in " << window->Players->viewport()->width() << " on "
+        << screenWidth;
+
+    window->resize(700, 300);
+    window->Players->setColumnWidth(Column::Outcome, 333);
+    window->hide();
+    const auto again =
+        std::make_unique<TFormStatoLettori>(Window().Commands(), m_notices, &Window());
+    again->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(again.get()));
+    EXPECT_EQ(again->size(), QSize(700, 300));
+    EXPECT_EQ(again->Players->columnWidth(Column::Outcome), 333);
+}
+
+TEST_F(StatoLettoriTest, eachRowShowsWhatThePlayerWasLastGivenAndWhatItSaysItLoaded) {
+    SimulatedPlayer first(PlayerHome("first")), second(PlayerHome("second"));
+    const std::string clip = InitializeOnClip({&first, &second});
+    Window().Inviaifiles1->trigger();
+    Window().Caricaifiles1->trigger();
+    ASSERT_EQ(m_notices.errors, std::vector<std::string>{});
+    const QRegularExpression copiedAndLoaded(
+        "^clip\\.mp4 copiato \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d, "
+        "clip\\.mp4 caricato \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d$");
+    for (int row = 0; row < 2; ++row) {
+        EXPECT_TRUE(
+            copiedAndLoaded.match(QString::fromStdString(Cell(row, Column::Holding))).hasMatch())
+            << Cell(row, Column::Holding);
+    }
+
+    // What the player itself says it loaded, as it comes.
+    first.Line().Send("uno: file caricato clip.mp4\n");
+    first.Line().Send("uno: in riproduzione\n");
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return Cell(0, Column::LastLine).find("in riproduzione") != std::string::npos; },
+        10000));
+    EXPECT_EQ(Cell(0, Column::LoadedLine), "uno: file caricato clip.mp4");
+    EXPECT_EQ(Cell(1, Column::LoadedLine), "");
 }
 
 TEST_F(StatoLettoriTest, ticksShowThePlayersLinesAndAChannelItClosed) {
