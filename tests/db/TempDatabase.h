@@ -1,10 +1,8 @@
 #pragma once
 
-// Test files are made and read through SQLite's own interface; a Windows test without SQLite
-// goes through the driver manager instead.
-#if defined(_WIN32) && !__has_include(<sqlite3.h>)
-#define ORVANTA_TEST_FILES_THROUGH_ODBC 1
-#endif
+// Test files are made and read through SQLite's own interface. The ODBC driver's test under
+// wine (ORVANTA_TEST_FILES_THROUGH_ODBC) goes through the driver manager instead, so that its
+// files see only the host's SQLite, whose locks wine's would not see.
 
 #ifdef _WIN32
 #include <windows.h>
@@ -125,8 +123,8 @@ public:
             "DRIVER={Microsoft Access Driver (*.mdb)};Database=" + DriverPath(file) + ";";
         SQLCHAR out[1024];
         SQLSMALLINT length = 0;
-        Check(::SQLDriverConnectA(m_dbc, nullptr, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS,
-                                  out, sizeof out, &length, SQL_DRIVER_NOPROMPT),
+        Check(::SQLDriverConnect(m_dbc, nullptr, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS,
+                                 out, sizeof out, &length, SQL_DRIVER_NOPROMPT),
               SQL_HANDLE_DBC, m_dbc, "connect to " + file.string());
         ::SQLAllocHandle(SQL_HANDLE_STMT, m_dbc, &m_stmt);
     }
@@ -141,7 +139,7 @@ public:
 
     void Exec(std::string sql) {
         ::SQLFreeStmt(m_stmt, SQL_CLOSE);
-        Check(::SQLExecDirectA(m_stmt, reinterpret_cast<SQLCHAR*>(sql.data()), SQL_NTS),
+        Check(::SQLExecDirect(m_stmt, reinterpret_cast<SQLCHAR*>(sql.data()), SQL_NTS),
               SQL_HANDLE_STMT, m_stmt, sql);
     }
     // The first column of the next row, as text ("NULL" for null); nullopt after the last.
@@ -164,7 +162,7 @@ private:
         SQLCHAR message[1024] = {};
         SQLINTEGER native = 0;
         SQLSMALLINT length = 0;
-        ::SQLGetDiagRecA(type, handle, 1, state, &native, message, sizeof message, &length);
+        ::SQLGetDiagRec(type, handle, 1, state, &native, message, sizeof message, &length);
         throw std::runtime_error(what + ": " + reinterpret_cast<const char*>(message));
     }
 
