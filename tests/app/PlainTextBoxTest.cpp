@@ -6,9 +6,13 @@
 #include <QLabel>
 #include <QMessageBox>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <atomic>
 #include <chrono>
@@ -25,6 +29,64 @@
 namespace orvanta::app {
 namespace {
 
+#ifdef _WIN32
+// A named pipe standing for a file that never ends its first read: whoever opens it is noted
+// and let go at once, so a box that tries to load it neither hangs the test nor goes unseen.
+class PipeImage {
+public:
+    PipeImage() {
+        static std::atomic<int> counter{0};
+        m_path = "\\\\.\\pipe\\orvanta-box-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                 std::to_string(counter++);
+        m_pipe = ::CreateNamedPipeA(m_path.c_str(), PIPE_ACCESS_OUTBOUND | FILE_FLAG_OVERLAPPED,
+                                    PIPE_TYPE_BYTE, 1, 0, 0, 0, nullptr);
+        m_connected = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        m_stop = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        if (m_pipe == INVALID_HANDLE_VALUE || !m_connected || !m_stop) {
+            throw std::runtime_error("cannot make a named pipe");
+        }
+        m_watcher = std::thread([this] {
+            for (;;) {
+                OVERLAPPED waiting{};
+                waiting.hEvent = m_connected;
+                ::ResetEvent(m_connected);
+                if (!::ConnectNamedPipe(m_pipe, &waiting) &&
+                    ::GetLastError() != ERROR_PIPE_CONNECTED) {
+                    const HANDLE events[] = {m_connected, m_stop};
+                    if (::GetLastError() != ERROR_IO_PENDING ||
+                        ::WaitForMultipleObjects(2, events, FALSE, INFINITE) != WAIT_OBJECT_0) {
+                        ::CancelIoEx(m_pipe, &waiting);
+                        ::WaitForSingleObject(m_connected, 1000);
+                        return;
+                    }
+                }
+                m_opened = true;
+                ::DisconnectNamedPipe(m_pipe);
+            }
+        });
+    }
+    ~PipeImage() {
+        ::SetEvent(m_stop);
+        m_watcher.join();
+        ::CloseHandle(m_pipe);
+        ::CloseHandle(m_connected);
+        ::CloseHandle(m_stop);
+    }
+    PipeImage(const PipeImage&) = delete;
+    PipeImage& operator=(const PipeImage&) = delete;
+
+    const std::string& Path() const { return m_path; }
+    bool Opened() const { return m_opened; }
+
+private:
+    std::string m_path;
+    HANDLE m_pipe = INVALID_HANDLE_VALUE;
+    HANDLE m_connected = nullptr;
+    HANDLE m_stop = nullptr;
+    std::atomic<bool> m_opened{false};
+    std::thread m_watcher;
+};
+#else
 // A named pipe standing for "/dev/stdin": whoever opens it to read blocks until a writer
 // comes. A watcher opens it for writing as soon as a reader waits, notes that, and lets the
 // reader go, so a box that tries to load it neither hangs the test nor goes unseen.
@@ -78,6 +140,7 @@ private:
     bool m_stop = false;
     std::thread m_watcher;
 };
+#endif
 
 // What the box showed, read while it was open.
 struct Shown {

@@ -1,14 +1,21 @@
 #pragma once
 
+// Test files are made and read through SQLite's own interface. The ODBC driver's test under
+// wine (ORVANTA_TEST_FILES_THROUGH_ODBC) goes through the driver manager instead, so that its
+// files see only the host's SQLite, whose locks wine's would not see.
+
 #ifdef _WIN32
 #include <windows.h>
-// (after windows.h, which they need)
+// (after windows.h, which it needs)
 #include <process.h>
+#else
+#include <unistd.h>
+#endif
+#ifdef ORVANTA_TEST_FILES_THROUGH_ODBC
 #include <sql.h>
 #include <sqlext.h>
 #else
 #include <sqlite3.h>
-#include <unistd.h>
 #endif
 
 #include <atomic>
@@ -54,16 +61,18 @@ public:
     TempFolder& operator=(const TempFolder&) = delete;
 
     const std::filesystem::path& Path() const { return m_path; }
-    // The folder as the registry's location rule gives it: with a trailing separator.
-    std::string WithSeparator() const { return m_path.string() + "/"; }
+    // The folder as the registry's location rule gives it: with the system's trailing separator.
+    std::string WithSeparator() const {
+        return m_path.string() + static_cast<char>(std::filesystem::path::preferred_separator);
+    }
 
 private:
     std::filesystem::path m_path;
 };
 
-#ifdef _WIN32
-// Windows has no SQLite library here: the test files are made and read through the driver
-// manager (odbc32.dll) with the SQLite ODBC driver, which is the host's under wine.
+#ifdef ORVANTA_TEST_FILES_THROUGH_ODBC
+// Without SQLite the test files are made and read through the driver manager (odbc32.dll)
+// with the SQLite ODBC driver, which is the host's under wine.
 
 // The file's name as the driver sees it: under wine the driver is a host program, which knows
 // the host's name of the file, not wine's drive letters.
@@ -197,12 +206,18 @@ inline std::string DriverPath(const std::filesystem::path& file) {
     return file.string();
 }
 
+// SQLite takes file names in UTF-8 on every system.
+inline std::string Utf8Path(const std::filesystem::path& file) {
+    const std::u8string name = file.u8string();
+    return std::string(name.begin(), name.end());
+}
+
 // Runs statements on a database file through SQLite's own interface: to make test files, and
 // to play the other program that changes rows behind the layer's back.
 inline void ExecSql(const std::filesystem::path& file, const std::string& sql) {
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-        SQLITE_OK) {
+    if (sqlite3_open_v2(Utf8Path(file).c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                        nullptr) != SQLITE_OK) {
         sqlite3_close(db);
         throw std::runtime_error("cannot open " + file.string());
     }
@@ -220,7 +235,7 @@ inline void ExecSql(const std::filesystem::path& file, const std::string& sql) {
 inline std::vector<std::string> ColumnTexts(const std::filesystem::path& file,
                                             const std::string& sql) {
     sqlite3* db = nullptr;
-    sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_open_v2(Utf8Path(file).c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
     sqlite3_stmt* stmt = nullptr;
     std::vector<std::string> out;
     if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK) {

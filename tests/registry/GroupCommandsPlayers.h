@@ -1,10 +1,5 @@
 #pragma once
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -13,6 +8,7 @@
 #include <string>
 
 #include "tests/support/LoopbackPeer.h"
+#include "tests/support/PeerSocket.h"
 #include "tests/support/PyFtpServer.h"
 
 namespace orvanta::test {
@@ -71,16 +67,20 @@ private:
 
 // A loopback port on which nothing listens: connecting to it is refused.
 inline int RefusingPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    const PeerSocket socket = NewPeerSocket();
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    const bool bound = socket != kNoPeerSocket &&
+                       ::bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                       ::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+    if (socket != kNoPeerSocket) {
+        CloseSocket(socket);
+    }
+    if (!bound) {
         throw std::runtime_error("cannot find a free loopback port");
     }
-    ::close(fd);
     return ntohs(address.sin_port);
 }
 

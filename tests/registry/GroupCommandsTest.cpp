@@ -37,11 +37,16 @@ void Application() {
     static QCoreApplication application(argc, argv);
 }
 
+// The process's open descriptors. Windows has no such list: its handle count holds the
+// threads' and events' handles too, which Winsock and the run-time open as they please, so
+// there the sockets given back are not counted.
+#ifndef _WIN32
 std::size_t OpenDescriptors() {
     return static_cast<std::size_t>(
         std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
                       std::filesystem::directory_iterator()));
 }
+#endif
 
 // The group commands over a registry file, as the window wires them: the group is "Sala",
 // and the group change re-filters it.
@@ -106,7 +111,9 @@ TEST_F(GroupCommandsTest, secondInitializeClosesTheLinksItReplacesOrDrops) {
     for (SimulatedPlayer* player : {&a, &b, &c}) {
         ASSERT_TRUE(player->Line().WaitForConnections(1)) << player->Port();
     }
+#ifndef _WIN32
     const std::size_t afterFirst = OpenDescriptors();
+#endif
 
     // c leaves the group's active players: the list shrinks to two.
     test::ExecSql(m_file,
@@ -125,7 +132,9 @@ TEST_F(GroupCommandsTest, secondInitializeClosesTheLinksItReplacesOrDrops) {
     }
     // Each replaced or dropped link gave back its control and FTP sockets; what is left of
     // the two new links is theirs plus the peers' ends of the two new connections.
+#ifndef _WIN32
     EXPECT_EQ(OpenDescriptors(), afterFirst - 3 * 2 + 2 * 2 + 2);
+#endif
 
     ASSERT_EQ(Run(&GroupCommands::Pausa1Click), "");
     for (SimulatedPlayer* player : {&a, &b}) {

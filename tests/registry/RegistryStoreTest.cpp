@@ -330,6 +330,10 @@ TEST_F(RegistryStoreTest, missingRegistryFileFailsTheReloadAndLeavesEverythingCl
     AddPlayer("Sala", "10.0.0.1", 7001, true);
     m_store.LoadGroups();
     ChooseGroup("Sala");
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows removes no file a program holds open, so the registry cannot go "
+                    "while the manager is connected to it";
+#endif
     std::filesystem::remove(m_file);
     EXPECT_EQ(FailureText([&] { m_store.LoadGroups(); }),
               "[AnyDAC][Phys][ODBC]database file '" + m_file + "' does not exist");

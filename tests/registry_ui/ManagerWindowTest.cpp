@@ -320,6 +320,10 @@ TEST_F(ManagerWindowTest, anEmptyResultRefusesDeleteAndEditsANewRow) {
 TEST_F(ManagerWindowTest, missingRegistryFileShowsTheDriverErrorAndKeepsTheGroupNames) {
     Open();
     ChooseGroup("Atrio");
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows removes no file a program holds open, so the registry cannot go "
+                    "while the manager is connected to it";
+#endif
     std::filesystem::remove(m_file);
     QTest::mouseClick(Window().JvBitBtn2, Qt::LeftButton);  // "Aggiorna gruppi"
     EXPECT_EQ(m_notices.errors, (std::vector<std::string>{"[AnyDAC][Phys][ODBC]database file '" +

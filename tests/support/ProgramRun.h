@@ -9,7 +9,7 @@ namespace orvanta::test {
 // What a finished program left behind.
 struct ProgramResult {
     int status = -1;  // its exit status; -1 when a signal ended it or it had to be killed
-    std::string out;
+    std::string out;  // as text: Windows' CR LF line ends read as "\n"
     std::string err;
 };
 

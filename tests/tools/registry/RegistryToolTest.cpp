@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 #include <cstdio>
 #include <filesystem>
@@ -333,13 +335,20 @@ TEST(RegistryToolProgramTest, exitStatusReachesTheShell) {
     test::TempFolder folder;
     const std::string registry = (folder.Path() / "data.mdb").string();
     auto status = [](const std::string& command) {
+#ifdef _WIN32
+        // cmd.exe takes a line in quotes of its own whole, and gives the status as it is.
+        return std::system(("\"" + command + " >NUL 2>&1\"").c_str());
+#else
         const int raw = std::system((command + " >/dev/null 2>&1").c_str());
         return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+#endif
     };
-    const std::string tool = ORVANTA_REGISTRY_TOOL;
-    EXPECT_EQ(status(tool + " create '" + registry + "'"), 0);
-    EXPECT_EQ(status(tool + " create '" + registry + "'"), 1);
-    EXPECT_EQ(status(tool + " add '" + registry + "' --group G --ip 1.2.3.4 --port x --file f"), 2);
+    const std::string tool =
+        "\"" + std::filesystem::path(ORVANTA_REGISTRY_TOOL).make_preferred().string() + "\"";
+    EXPECT_EQ(status(tool + " create \"" + registry + "\""), 0);
+    EXPECT_EQ(status(tool + " create \"" + registry + "\""), 1);
+    EXPECT_EQ(status(tool + " add \"" + registry + "\" --group G --ip 1.2.3.4 --port x --file f"),
+              2);
     EXPECT_EQ(status(tool + " frobnicate"), 2);
     EXPECT_EQ(status(tool + " remove '" + registry + "' --id 1"), 2) << "no such player";
     EXPECT_EQ(status(tool + " set '" + registry + "' --id 1 --port 1"), 2);
