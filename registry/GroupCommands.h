@@ -10,6 +10,7 @@
 
 #include "core/Notices.h"
 #include "link/TForm1.h"
+#include "net/PortProbe.h"
 #include "registry/CommandJournal.h"
 #include "registry/RegistryStore.h"
 
@@ -60,6 +61,22 @@ struct CommandRecord {
     std::optional<std::size_t> stoppedAt;
 };
 
+// What "Verifica lettori" found of one active player of the group: its control port and its
+// FTP port (the next one), probed without initializing anything.
+struct ProbedPlayer {
+    std::string address;
+    std::string port;
+    net::PortAnswer control;
+    net::PortAnswer ftp;
+    // Why the row could not be probed (a port that is no TCP port); empty otherwise.
+    std::string failure;
+};
+
+struct ProbeRecord {
+    std::string group;
+    std::vector<ProbedPlayer> players;
+};
+
 // The commands that act on every player of the chosen viewing group, and the link list they
 // walk. Initialize rebuilds the list; every other command calls one operation of each link in
 // list order and stops at the first failure. Each command records its outcome per entry.
@@ -108,6 +125,12 @@ public:
     // the links' logged-in FTP clients. Every entry runs to its own end, whatever the others
     // do; when any failed, one failure names how many and the first of them.
     void CopiaInParallelo();
+
+    // "Verifica lettori": every active player of the group in the selector probed at once on
+    // both ports, within kProbeTimeout in all; the link list and its record stay as they are.
+    void VerificaLettori();
+    static constexpr std::chrono::milliseconds kProbeTimeout{3000};
+    const ProbeRecord& LastProbe() const { return m_probe; }
 
     // How often a parallel copy shows its progress.
     static constexpr std::chrono::milliseconds kParallelProgressInterval{100};
@@ -185,6 +208,7 @@ private:
     // A link dropped from the list is closed and released: no command could reach it again.
     std::vector<std::unique_ptr<link::TForm1>> m_links;
     CommandRecord m_record;
+    ProbeRecord m_probe;
     // The parallel copy's upload while it runs, and for each entry whose client an upload of it
     // still owns, whether that client was connected when the copy began.
     ftp::FanOutUpload* m_copy = nullptr;

@@ -86,6 +86,19 @@ std::int64_t RegistryStore::SelectActivePlayers(const std::string& name) {
     return qfiles.RecordCount();
 }
 
+std::vector<PlayerAddress> RegistryStore::ActivePlayersOf(const std::string& name) {
+    SetText(qverifica, "select * from manager where attivo=1 and manager_list_name=" +
+                           Quoted(name) + " order by manager_list_name");
+    qverifica.Open();
+    std::vector<PlayerAddress> players;
+    for (qverifica.First(); !qverifica.Eof(); qverifica.Next()) {
+        players.push_back({qverifica.FieldByName("player_ip").AsString(),
+                           qverifica.FieldByName("player_port").AsInteger()});
+    }
+    qverifica.Close();
+    return players;
+}
+
 PlayerEntry RegistryStore::EditCurrentPlayer() {
     qfiles.Edit();
     PlayerEntry entry;

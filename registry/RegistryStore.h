@@ -21,6 +21,12 @@ struct PlayerEntry {
     bool active = false;  // attivo
 };
 
+// Where a player is reached, as a registry row gives it.
+struct PlayerAddress {
+    std::string address;    // player_ip
+    std::int64_t port = 0;  // player_port
+};
+
 // A group name as a quoted literal: single quotes around it, each quote inside doubled.
 std::string Quoted(const std::string& name);
 
@@ -50,6 +56,9 @@ public:
     void SortGroup(const std::string& name, const std::string& column);
     // Re-queries the group's active players; returns how many there are.
     std::int64_t SelectActivePlayers(const std::string& name);
+    // The group's active players in the order SelectActivePlayers gives them, read through a
+    // query of their own: the player query, and so the grid, stay as they are.
+    std::vector<PlayerAddress> ActivePlayersOf(const std::string& name);
 
     // Puts the current player into edit state (a new row on an empty result) and reads it.
     PlayerEntry EditCurrentPlayer();
@@ -79,6 +88,8 @@ public:
     db::Query qliste{conn, "qliste"};
     db::Query qcercalista{conn, "qcercalista"};
     db::Query qfiles{conn, "qfiles"};
+    // The players a probe reaches.
+    db::Query qverifica{conn, "qverifica"};
     // Configured but never opened.
     db::Query qcercafile{conn, "qcercafile"};
     db::Query filesospesi{conn, "filesospesi"};

@@ -2,6 +2,7 @@
 
 #include <QLocale>
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -32,9 +33,13 @@ QString PeerText(const std::string& bytes) {
 }
 
 PlayerStatusModel::PlayerStatusModel(const GroupCommands& commands, QObject* parent)
-    : QAbstractTableModel(parent),
-      m_commands(commands),
-      m_rows(static_cast<int>(commands.LinkCount())) {}
+    : QAbstractTableModel(parent), m_commands(commands), m_rows(RowsWanted()) {}
+
+int PlayerStatusModel::RowsWanted() const {
+    // A probe of a group not initialized yet shows its players in rows of their own.
+    return static_cast<int>(
+        std::max(m_commands.LinkCount(), m_commands.LastProbe().players.size()));
+}
 
 int PlayerStatusModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : m_rows;
@@ -63,8 +68,7 @@ QVariant PlayerStatusModel::headerData(int section, Qt::Orientation orientation,
 }
 
 QVariant PlayerStatusModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= m_rows ||
-        static_cast<std::size_t>(index.row()) >= m_commands.LinkCount()) {
+    if (!index.isValid() || index.row() >= m_rows || index.row() >= RowsWanted()) {
         return {};
     }
     const auto entry = static_cast<std::size_t>(index.row());
@@ -74,7 +78,8 @@ QVariant PlayerStatusModel::data(const QModelIndex& index, int role) const {
         case Qt::ToolTipRole:
             // Long failures and lines are cut in their cells.
             if (index.column() == Outcome || index.column() == LastLine ||
-                index.column() == Holding || index.column() == LoadedLine) {
+                index.column() == Holding || index.column() == LoadedLine ||
+                index.column() == Probe) {
                 return Cell(entry, index.column());
             }
             return {};
@@ -91,7 +96,7 @@ QVariant PlayerStatusModel::data(const QModelIndex& index, int role) const {
 }
 
 int PlayerStatusModel::Percent(std::size_t entry) const {
-    const link::TForm1* link = m_commands.Link(entry);
+    const link::TForm1* link = entry < m_commands.LinkCount() ? m_commands.Link(entry) : nullptr;
     if (!link || link->Transfer().state == link::TransferProgress::State::None) {
         return -1;
     }
@@ -103,12 +108,54 @@ int PlayerStatusModel::Percent(std::size_t entry) const {
     return static_cast<int>(transfer.sent * 100 / transfer.total);
 }
 
+QString PlayerStatusModel::ProbeText(std::size_t entry) const {
+    const ProbeRecord& probe = m_commands.LastProbe();
+    const link::TForm1* link = entry < m_commands.LinkCount() ? m_commands.Link(entry) : nullptr;
+    const ProbedPlayer* found = nullptr;
+    if (link) {
+        for (const ProbedPlayer& player : probe.players) {
+            if (player.address == link->edServer.Text && player.port == link->sePort.Text) {
+                found = &player;
+                break;
+            }
+        }
+    } else if (entry >= m_commands.LinkCount() && entry < probe.players.size()) {
+        found = &probe.players[entry];
+    }
+    if (!found) {
+        return {};
+    }
+    if (!found->failure.empty()) {
+        return PeerText(found->failure);
+    }
+    const auto said = [](const net::PortAnswer& answer) {
+        switch (answer.kind) {
+            case net::PortAnswer::Kind::Up:
+                return QString::fromUtf8("risponde (%1 ms)")
+                    .arg(Italian().toString(
+                        std::chrono::duration<double, std::milli>(answer.roundTrip).count(), 'f',
+                        1));
+            case net::PortAnswer::Kind::Refused:
+                return QString::fromUtf8("rifiuta");
+            case net::PortAnswer::Kind::Silent:
+                return QString::fromUtf8("nessuna risposta");
+            case net::PortAnswer::Kind::Failed:
+                break;
+        }
+        return PeerText(answer.error);
+    };
+    return QString::fromUtf8("canale: ") + said(found->control) + QString::fromUtf8(", FTP: ") +
+           said(found->ftp);
+}
+
 QString PlayerStatusModel::Cell(std::size_t entry, int column) const {
-    const link::TForm1* link = m_commands.Link(entry);
+    const link::TForm1* link = entry < m_commands.LinkCount() ? m_commands.Link(entry) : nullptr;
     const CommandRecord& record = m_commands.LastCommand();
     switch (column) {
         case Entry:
             return QString::number(entry + 1);
+        case Probe:
+            return ProbeText(entry);
         case Outcome:
             if (entry < record.entries.size()) {
                 return OutcomeText(record.entries[entry]);
@@ -118,7 +165,15 @@ QString PlayerStatusModel::Cell(std::size_t entry, int column) const {
             break;
     }
     if (!link) {
-        return column == Player ? QString::fromUtf8("nessun collegamento") : QString();
+        if (column != Player) {
+            return {};
+        }
+        const ProbeRecord& probe = m_commands.LastProbe();
+        if (entry >= m_commands.LinkCount() && entry < probe.players.size()) {
+            return PeerText(probe.players[entry].address) + ":" +
+                   PeerText(probe.players[entry].port);
+        }
+        return QString::fromUtf8("nessun collegamento");
     }
     switch (column) {
         case Player:
@@ -239,7 +294,7 @@ QString PlayerStatusModel::CommandText(GroupCommand command) {
 }
 
 bool PlayerStatusModel::Refresh() {
-    const int rows = static_cast<int>(m_commands.LinkCount());
+    const int rows = RowsWanted();
     if (rows != m_rows) {
         beginResetModel();
         m_rows = rows;

@@ -30,6 +30,8 @@ public:
         Holding,
         // The last "file caricato" line the player sent.
         LoadedLine,
+        // What "Verifica lettori" found of the player's two ports.
+        Probe,
         LastLine,
         ColumnCount
     };
@@ -58,6 +60,8 @@ public:
 
 private:
     QString Cell(std::size_t entry, int column) const;
+    QString ProbeText(std::size_t entry) const;
+    int RowsWanted() const;
     int Percent(std::size_t entry) const;
 
     const GroupCommands& m_commands;

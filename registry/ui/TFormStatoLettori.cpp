@@ -169,6 +169,11 @@ TFormStatoLettori::TFormStatoLettori(GroupCommands& commands, Notices& notices, 
     CopiaInParallelo->setToolTip(
         QString::fromUtf8("Copia il file della riga corrente in tutti i lettori insieme"));
     Buttons->addWidget(CopiaInParallelo);
+    Verifica = new QPushButton(QString::fromUtf8("Verifica lettori"), this);
+    Verifica->setObjectName("Verifica");
+    Verifica->setToolTip(QString::fromUtf8(
+        "Prova le porte di ogni lettore attivo del gruppo, senza inizializzarlo"));
+    Buttons->addWidget(Verifica);
     Annulla = new QPushButton(QString::fromUtf8("Annulla"), this);
     Annulla->setObjectName("Annulla");
     Annulla->setToolTip(QString::fromUtf8("Interrompe la copia in parallelo in corso"));
@@ -181,6 +186,7 @@ TFormStatoLettori::TFormStatoLettori(GroupCommands& commands, Notices& notices, 
     connect(Continua, &QPushButton::clicked, this, [this] { ContinuaClick(); });
     connect(Salta, &QPushButton::clicked, this, [this] { SaltaClick(); });
     connect(CopiaInParallelo, &QPushButton::clicked, this, [this] { CopiaInParalleloClick(); });
+    connect(Verifica, &QPushButton::clicked, this, [this] { VerificaClick(); });
     connect(Annulla, &QPushButton::clicked, this, [this] { AnnullaClick(); });
     connect(Players->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this] { RunGuarded(m_notices, [this] { RefreshLog(); }); });
@@ -335,12 +341,23 @@ void TFormStatoLettori::Refresh() {
             summary += QString::fromUtf8(": eseguito");
         }
     }
+    const ProbeRecord& probe = m_commands.LastProbe();
+    if (!probe.group.empty() || !probe.players.empty()) {
+        const auto answering = std::count_if(
+            probe.players.begin(), probe.players.end(),
+            [](const ProbedPlayer& player) { return player.control.Up() && player.ftp.Up(); });
+        summary += QString::fromUtf8("\nVerifica lettori (%1): rispondono %2 lettori su %3")
+                       .arg(PeerText(probe.group))
+                       .arg(answering)
+                       .arg(probe.players.size());
+    }
     Summary->setText(summary);
     Continua->setEnabled(m_commands.CanContinue());
     Salta->setEnabled(m_commands.CanContinue());
     // Nothing to copy to before an initialize, and nothing starts while a command runs.
     CopiaInParallelo->setEnabled(m_commands.LinkCount() > 0 && !record.running);
     Annulla->setEnabled(record.command == GroupCommand::ParallelCopy && record.running);
+    Verifica->setEnabled(!record.running);
     if (!Players->currentIndex().isValid() && m_model->rowCount() > 0) {
         Players->setCurrentIndex(m_model->index(0, 0));
     }
@@ -455,6 +472,11 @@ void TFormStatoLettori::SaltaClick() {
 
 void TFormStatoLettori::CopiaInParalleloClick() {
     RunGuarded(m_notices, [this] { m_commands.CopiaInParallelo(); });
+    Refresh();
+}
+
+void TFormStatoLettori::VerificaClick() {
+    RunGuarded(m_notices, [this] { m_commands.VerificaLettori(); });
     Refresh();
 }
 

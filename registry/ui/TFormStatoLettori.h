@@ -45,6 +45,8 @@ public:
     void SaltaClick();
     // "Copia in parallelo": the current row's file to every entry at once.
     void CopiaInParalleloClick();
+    // "Verifica lettori": probes the group's active players and shows each one's answer.
+    void VerificaClick();
     // "Annulla": ends the parallel copy under way.
     void AnnullaClick();
 
@@ -58,6 +60,7 @@ public:
     QPushButton* Salta = nullptr;
     QPushButton* CopiaInParallelo = nullptr;
     QPushButton* Annulla = nullptr;
+    QPushButton* Verifica = nullptr;
     PlayerStatusModel* Model() const { return m_model; }
 
 protected:

@@ -647,6 +647,48 @@ TEST_F(StatoLettoriTest, entryWithoutLinkIsPassedOverAndShownSo) {
     EXPECT_FALSE(Stato().Continua->isEnabled());
 }
 
+TEST_F(StatoLettoriTest, verificaProbesTheGroupsActivePlayersWithoutInitializingThem) {
+    SimulatedPlayer first(PlayerHome("first")), second(PlayerHome("second"), false);
+    const int refusing = orvanta::test::RefusingPort();
+    const std::string clip = WriteMedia("clip.mp4", 10);
+    AddOn(first.Port(), clip);
+    AddOn(second.Port(), clip);
+    AddOn(refusing, clip);
+    AddPlayer("Sala", "127.0.0.1", 1, false, clip);
+    Open();
+    ChooseGroup("Sala");
+    ClickRow(3);
+    OpenStato();
+
+    QTest::mouseClick(Stato().Verifica, Qt::LeftButton);
+    EXPECT_EQ(m_notices.errors, std::vector<std::string>{});
+    const auto port = [](int number) { return "127.0.0.1:" + std::to_string(number); };
+    EXPECT_EQ(ColumnOf(Column::Player),
+              (std::vector<std::string>{port(first.Port()), port(second.Port()), port(refusing)}));
+    const std::vector<std::string> found = ColumnOf(Column::Probe);
+    ASSERT_EQ(found.size(), 3u);
+    const QRegularExpression bothAnswer(
+        "^canale: risponde \\(\\d+,\\d ms\\), FTP: risponde \\(\\d+,\\d ms\\)$");
+    EXPECT_TRUE(bothAnswer.match(QString::fromStdString(found[0])).hasMatch()) << found[0];
+    EXPECT_TRUE(QRegularExpression("^canale: risponde \\(\\d+,\\d ms\\), FTP: rifiuta$")
+                    .match(QString::fromStdString(found[1]))
+                    .hasMatch())
+        << found[1];
+    EXPECT_EQ(found[2], "canale: rifiuta, FTP: rifiuta");
+    EXPECT_EQ(Stato().Summary->text(),
+              "Nessun comando dall'avvio.\nVerifica lettori (Sala): rispondono 1 lettori su 3");
+    // Nothing was initialized, and the grid still shows the whole group where it was.
+    EXPECT_EQ(Window().Commands().LinkCount(), 0u);
+    EXPECT_EQ(GridCurrentRow(), 3);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return first.Line().ConnectionCount() == 1; }));
+    EXPECT_EQ(first.Line().Received(0), "");
+
+    // Once initialized, each link's row keeps its player's answer.
+    Window().Preparalettori1->trigger();
+    EXPECT_TRUE(bothAnswer.match(QString::fromStdString(Cell(0, Column::Probe))).hasMatch())
+        << Cell(0, Column::Probe);
+}
+
 TEST_F(StatoLettoriTest, opensWideEnoughForEveryColumnAndReopensAsTheOperatorLeftIt) {
     // The program's settings, in a folder of the test's own.
     const QByteArray home = qgetenv("XDG_CONFIG_HOME");

@@ -27,6 +27,7 @@
 #include "ftp/NamePart.h"
 #include "link/ControlChannel.h"
 #include "link/Protocol.h"
+#include "net/PortProbe.h"
 #include "net/Socket.h"
 #include "net/SocketError.h"
 #include "registry/CommandJournal.h"
@@ -636,20 +637,15 @@ std::string LineFor(const std::string& command, const std::string& file) {
     return link::FullScreenLine();
 }
 
-// How long a probe waits for a port's first line after the connection is made.
-constexpr std::chrono::milliseconds kGreetingWait{500};
-constexpr std::size_t kGreetingBytes = 200;
+// One port's answer to a probe, as the tool prints it.
+struct PortState : net::PortAnswer {
+    PortState() = default;
+    // Peer text is made safe for a terminal.
+    explicit PortState(net::PortAnswer answer) : net::PortAnswer(std::move(answer)) {
+        greeting = TerminalSafe(greeting);
+        error = OneLine(error);
+    }
 
-// One port's answer to a probe.
-struct PortState {
-    enum class Kind { Up, Refused, Silent, Failed };
-    Kind kind = Kind::Silent;
-    Clock::duration roundTrip{};
-    // The first line it sent within the short wait, shown safely; empty when none came.
-    std::string greeting;
-    std::string error;
-
-    bool Up() const { return kind == Kind::Up; }
     std::string Text() const {
         switch (kind) {
             case Kind::Up: {
@@ -669,58 +665,9 @@ struct PortState {
     }
 };
 
-// Connects, takes the first line the port sends within a short wait, and closes, all before
-// the deadline. Nothing is sent: a probe asks nothing of the player.
 PortState ProbePort(const std::string& host, int port, Clock::time_point deadline,
                     const net::StopFlag* stop) {
-    PortState state;
-    const auto began = Clock::now();
-    const auto left = [](Clock::time_point until) {
-        return std::max<std::int64_t>(
-            0, std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now()).count());
-    };
-    net::Socket socket;
-    try {
-        if (left(deadline) == 0) {
-            return state;
-        }
-        socket = net::ConnectTcp(host, port, std::chrono::milliseconds(left(deadline)), stop);
-    } catch (const net::Stopped&) {
-        return state;
-    } catch (const net::SocketError& e) {
-        state.kind = e.Code() == net::kTimedOut            ? PortState::Kind::Silent
-                     : e.Code() == net::kConnectionRefused ? PortState::Kind::Refused
-                                                           : PortState::Kind::Failed;
-        state.error = OneLine(e.what());
-        return state;
-    } catch (const std::exception& e) {
-        state.kind = PortState::Kind::Failed;
-        state.error = OneLine(e.what());
-        return state;
-    }
-    state.kind = PortState::Kind::Up;
-    state.roundTrip = Clock::now() - began;
-    const auto greetBy = std::min(Clock::now() + kGreetingWait, deadline);
-    std::string line;
-    try {
-        while (line.size() < kGreetingBytes && line.find_first_of("\r\n") == std::string::npos) {
-            const auto wait = left(greetBy);
-            if (wait == 0 || !socket.WaitReadable(static_cast<int>(wait), stop)) {
-                break;
-            }
-            char piece[kGreetingBytes];
-            const std::size_t got = socket.Receive(piece, kGreetingBytes - line.size());
-            if (got == 0) {
-                break;
-            }
-            line.append(piece, got);
-        }
-    } catch (const std::exception&) {
-        // It answered; what it said, if anything, is all there is.
-    }
-    state.greeting = TerminalSafe(Trimmed(line.substr(0, line.find_first_of("\r\n"))));
-    socket.Close();
-    return state;
+    return PortState(net::ProbePort(host, port, deadline, stop));
 }
 
 // Both ports of every player probed at once, each within the deadline.
