@@ -239,6 +239,19 @@ protected:
         Window().Preparalettori1->trigger();
         return clip;
     }
+    // Three players whose second refuses its control port, "Stato lettori" open, and
+    // "1 - Inizializza lettori", which stops at the second; returns the refusing port.
+    int InitializeStoppingAtTheSecond(SimulatedPlayer& first, SimulatedPlayer& third) {
+        const int refusing = orvanta::test::RefusingPort();
+        AddOn(first.Port(), WriteMedia("uno.mp4", 10));
+        AddOn(refusing, WriteMedia("due.mp4", 10));
+        AddOn(third.Port(), WriteMedia("tre.mp4", 10));
+        Open();
+        ChooseGroup("Sala");
+        OpenStato();
+        Window().Preparalettori1->trigger();
+        return refusing;
+    }
     static std::size_t Stores(SimulatedPlayer& player) {
         std::size_t count = 0;
         for (const std::string& command : player.Ftp().Commands()) {
@@ -544,15 +557,7 @@ TEST_F(StatoLettoriTest, continuaAndTheParallelCopyLogInAgainToARestartedFtpServ
 TEST_F(StatoLettoriTest, failedInitializeShowsTheBoxTextAndContinuaGoesOnFromItsPlayer) {
     SimulatedPlayer first(PlayerHome("first")), second(PlayerHome("second")),
         third(PlayerHome("third"));
-    const int refusing = orvanta::test::RefusingPort();
-    AddOn(first.Port(), WriteMedia("uno.mp4", 10));
-    AddOn(refusing, WriteMedia("due.mp4", 10));
-    AddOn(third.Port(), WriteMedia("tre.mp4", 10));
-    Open();
-    ChooseGroup("Sala");
-    OpenStato();
-
-    Window().Preparalettori1->trigger();
+    const int refusing = InitializeStoppingAtTheSecond(first, third);
     ASSERT_EQ(m_notices.errors,
               (std::vector<std::string>{"Socket Error # 10061\r\nConnection refused."}));
     EXPECT_EQ(ColumnOf(Column::Outcome),
@@ -590,14 +595,7 @@ TEST_F(StatoLettoriTest, failedInitializeShowsTheBoxTextAndContinuaGoesOnFromIts
 
 TEST_F(StatoLettoriTest, saltaPassesOverThePlayerAnInitializeCouldNotReach) {
     SimulatedPlayer first(PlayerHome("first")), third(PlayerHome("third"));
-    const int refusing = orvanta::test::RefusingPort();
-    AddOn(first.Port(), WriteMedia("uno.mp4", 10));
-    AddOn(refusing, WriteMedia("due.mp4", 10));
-    AddOn(third.Port(), WriteMedia("tre.mp4", 10));
-    Open();
-    ChooseGroup("Sala");
-    OpenStato();
-    Window().Preparalettori1->trigger();
+    InitializeStoppingAtTheSecond(first, third);
     ASSERT_EQ(m_notices.errors.size(), 1u);
 
     // Continua meets the same refusal; Salta goes on with the third.
