@@ -193,6 +193,9 @@ TEST_F(CommandJournalTest, noJournalReadsAsNothingAndAnUnreadableOneFails) {
 }
 
 TEST_F(CommandJournalTest, theJournalLivesBesideTheRegistryALinkLeadsTo) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Symbolic links need a privilege on Windows (and wine makes none).";
+#endif
     // As the package sets it up: data.mdb beside the program links to the operator's folder.
     const fs::path program = m_folder.Path() / "opt";
     const fs::path own = m_folder.Path() / "var";
@@ -208,6 +211,10 @@ TEST_F(CommandJournalTest, theJournalLivesBesideTheRegistryALinkLeadsTo) {
 }
 
 TEST_F(CommandJournalTest, aJournalThatCannotBeWrittenIsToldOfOnceAndNeverRaises) {
+#ifdef _WIN32
+    GTEST_SKIP() << "The expected notice holds the POSIX error text and path spelling; Windows "
+                    "words both its own way.";
+#endif
     const std::string nowhere = (m_folder.Path() / "absent" / "data.mdb.orvanta.log").string();
     std::ostringstream trouble;
     JournalWriter writer("orvanta-group", trouble);

@@ -423,6 +423,10 @@ TEST_F(GroupCommandsJournalTest, continuaAndTheParallelCopyRecordWhatTheyRan) {
 }
 
 TEST_F(GroupCommandsJournalTest, aJournalThatCannotBeWrittenChangesNoCommand) {
+#ifdef _WIN32
+    GTEST_SKIP() << "The expected notice holds the POSIX error text and path spelling; Windows "
+                    "words both its own way.";
+#endif
     SimulatedPlayer& a = Player();
     AddPlayer(a.Port(), true, m_clip);
     m_store.LoadGroups();

@@ -350,9 +350,9 @@ TEST(RegistryToolProgramTest, exitStatusReachesTheShell) {
     EXPECT_EQ(status(tool + " add \"" + registry + "\" --group G --ip 1.2.3.4 --port x --file f"),
               2);
     EXPECT_EQ(status(tool + " frobnicate"), 2);
-    EXPECT_EQ(status(tool + " remove '" + registry + "' --id 1"), 2) << "no such player";
-    EXPECT_EQ(status(tool + " set '" + registry + "' --id 1 --port 1"), 2);
-    EXPECT_EQ(status(tool + " deactivate '" + registry + ".x' --id 1"), 1);
+    EXPECT_EQ(status(tool + " remove \"" + registry + "\" --id 1"), 2) << "no such player";
+    EXPECT_EQ(status(tool + " set \"" + registry + "\" --id 1 --port 1"), 2);
+    EXPECT_EQ(status(tool + " deactivate \"" + registry + ".x\" --id 1"), 1);
 }
 
 }  // namespace
