@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <exception>
+#include <system_error>
+#include <thread>
 
 #include "core/Text.h"
 #include "net/SocketError.h"
@@ -69,6 +71,27 @@ PortAnswer ProbePort(const std::string& host, int port, Clock::time_point deadli
     answer.greeting = Trimmed(line.substr(0, line.find_first_of("\r\n")));
     socket.Close();
     return answer;
+}
+
+std::vector<PortAnswer> ProbePorts(const std::vector<PortToProbe>& ports,
+                                   Clock::time_point deadline, const StopFlag* stop) {
+    std::vector<PortAnswer> answers(ports.size());
+    std::vector<std::thread> threads;
+    threads.reserve(ports.size());
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        auto probe = [&, i] {
+            answers[i] = ProbePort(ports[i].host, ports[i].port, deadline, stop);
+        };
+        try {
+            threads.emplace_back(probe);
+        } catch (const std::system_error&) {
+            probe();  // no thread left: this one waits its turn
+        }
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    return answers;
 }
 
 }  // namespace orvanta::net

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include "net/Socket.h"
 
@@ -31,5 +32,16 @@ inline constexpr std::chrono::milliseconds kGreetingWait{500};
 PortAnswer ProbePort(const std::string& host, int port,
                      std::chrono::steady_clock::time_point deadline,
                      const StopFlag* stop = nullptr);
+
+struct PortToProbe {
+    std::string host;
+    int port = 0;
+};
+
+// Every port probed at once, one thread each (in turn where no thread is left), all within the
+// same deadline; the answers in the order of the ports.
+std::vector<PortAnswer> ProbePorts(const std::vector<PortToProbe>& ports,
+                                   std::chrono::steady_clock::time_point deadline,
+                                   const StopFlag* stop = nullptr);
 
 }  // namespace orvanta::net

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
-#include <thread>
 #include <utility>
 
 #include "core/Dispatch.h"
@@ -447,37 +446,27 @@ void GroupCommands::VerificaLettori() {
     probe.group = m_env.groupName();
     const std::vector<PlayerAddress> players = m_store.ActivePlayersOf(probe.group);
     probe.players.resize(players.size());
-    // The window's thread waits, as for any command, but never past the timeout: one thread a
-    // port, each with the same deadline.
-    const auto deadline = std::chrono::steady_clock::now() + kProbeTimeout;
-    std::vector<std::thread> probes;
+    // The window's thread waits, as for any command, but never past the timeout.
+    std::vector<net::PortToProbe> ports;
+    std::vector<net::PortAnswer*> answers;
     for (std::size_t i = 0; i < players.size(); ++i) {
         ProbedPlayer& probed = probe.players[i];
         probed.address = players[i].address;
         probed.port = std::to_string(players[i].port);
-        int port = 0;
         try {
-            port = PlayerPort(players[i].port);
+            const int port = PlayerPort(players[i].port);
+            ports.push_back({probed.address, port});
+            ports.push_back({probed.address, port + 1});
+            answers.push_back(&probed.control);
+            answers.push_back(&probed.ftp);
         } catch (const std::exception& e) {
             probed.failure = e.what();
-            continue;
-        }
-        for (int which = 0; which < 2; ++which) {
-            net::PortAnswer& answer = which == 0 ? probed.control : probed.ftp;
-            const int probedPort = port + which;
-            const std::string& host = probed.address;
-            auto run = [&answer, &host, probedPort, deadline] {
-                answer = net::ProbePort(host, probedPort, deadline);
-            };
-            try {
-                probes.emplace_back(run);
-            } catch (const std::system_error&) {
-                run();  // no thread left: this one waits its turn
-            }
         }
     }
-    for (std::thread& thread : probes) {
-        thread.join();
+    std::vector<net::PortAnswer> found =
+        net::ProbePorts(ports, std::chrono::steady_clock::now() + kProbeTimeout);
+    for (std::size_t k = 0; k < found.size(); ++k) {
+        *answers[k] = std::move(found[k]);
     }
     m_probe = std::move(probe);
     Changed(kWholeList);

@@ -665,11 +665,6 @@ struct PortState : net::PortAnswer {
     }
 };
 
-PortState ProbePort(const std::string& host, int port, Clock::time_point deadline,
-                    const net::StopFlag* stop) {
-    return PortState(net::ProbePort(host, port, deadline, stop));
-}
-
 // Both ports of every player probed at once, each within the deadline.
 struct Probe {
     std::vector<PortState> control;
@@ -681,7 +676,8 @@ Probe ProbeAll(const std::vector<std::unique_ptr<Player>>& players, Clock::time_
     Probe probe;
     probe.control.resize(players.size());
     probe.ftp.resize(players.size());
-    std::vector<std::function<void()>> steps;
+    std::vector<net::PortToProbe> ports;
+    std::vector<PortState*> states;
     for (std::size_t i = 0; i < players.size(); ++i) {
         const Player& player = *players[i];
         if (player.failed) {
@@ -689,24 +685,14 @@ Probe ProbeAll(const std::vector<std::unique_ptr<Player>>& players, Clock::time_
             probe.control[i].error = probe.ftp[i].error = OneLine(player.error);
             continue;
         }
-        steps.push_back([&, i] {
-            probe.control[i] = ProbePort(player.address, player.port, deadline, limit.Flag());
-        });
-        steps.push_back([&, i] {
-            probe.ftp[i] = ProbePort(player.address, player.port + 1, deadline, limit.Flag());
-        });
+        ports.push_back({player.address, player.port});
+        ports.push_back({player.address, player.port + 1});
+        states.push_back(&probe.control[i]);
+        states.push_back(&probe.ftp[i]);
     }
-    std::vector<std::thread> threads;
-    threads.reserve(steps.size());
-    for (const auto& step : steps) {
-        try {
-            threads.emplace_back(step);
-        } catch (const std::system_error&) {
-            step();  // no thread left: this one waits its turn
-        }
-    }
-    for (std::thread& thread : threads) {
-        thread.join();
+    std::vector<net::PortAnswer> answers = net::ProbePorts(ports, deadline, limit.Flag());
+    for (std::size_t k = 0; k < answers.size(); ++k) {
+        *states[k] = PortState(std::move(answers[k]));
     }
     return probe;
 }
