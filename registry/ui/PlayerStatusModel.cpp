@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <utility>
 
 #include "ftp/NamePart.h"
@@ -53,17 +54,14 @@ QVariant PlayerStatusModel::headerData(int section, Qt::Orientation orientation,
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
         return {};
     }
-    static const char* const kTitles[ColumnCount] = {"N.",
-                                                     "Lettore",
-                                                     "Canale",
-                                                     "FTP",
-                                                     "Copia",
-                                                     "Byte inviati",
-                                                     "MiB/s",
-                                                     "Esito",
-                                                     "Nel lettore",
-                                                     "Caricato dal lettore",
-                                                     "Ultima riga ricevuta"};
+    static const char* const kTitles[] = {"N.",          "Lettore",
+                                          "Canale",      "FTP",
+                                          "Copia",       "Byte inviati",
+                                          "MiB/s",       "Esito",
+                                          "Nel lettore", "Caricato dal lettore",
+                                          "Verifica",    "Ultima riga ricevuta"};
+    // A column added without its title would shift every title after it.
+    static_assert(std::size(kTitles) == ColumnCount);
     return section >= 0 && section < ColumnCount ? QString::fromUtf8(kTitles[section]) : QVariant();
 }
 

@@ -17,6 +17,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <iterator>
 #include <memory>
 
 #include "core/Dispatch.h"
@@ -136,8 +137,8 @@ TFormStatoLettori::TFormStatoLettori(GroupCommands& commands, Notices& notices, 
     Players->verticalHeader()->hide();
     Players->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     Players->horizontalHeader()->setStretchLastSection(true);
-    const int widths[PlayerStatusModel::ColumnCount] = {32, 130, 74,  124, 110, 150,
-                                                        60, 200, 260, 200, 120};
+    const int widths[] = {32, 130, 74, 124, 110, 150, 60, 200, 260, 200, 250, 120};
+    static_assert(std::size(widths) == PlayerStatusModel::ColumnCount);
     for (int i = 0; i < PlayerStatusModel::ColumnCount; ++i) {
         Players->setColumnWidth(i, widths[i]);
     }
@@ -237,11 +238,13 @@ void TFormStatoLettori::RestoreLayout() {
         wanted += Players->columnWidth(i);
     }
     wanted += 2 * Players->frameWidth() + Players->verticalScrollBar()->sizeHint().width() + 24;
+    wanted = std::max(width(), wanted);
+    // Never wider than the screen it opens on: the table scrolls there instead.
     const QScreen* screen = QApplication::primaryScreen();
     if (screen) {
         wanted = std::min(wanted, screen->availableGeometry().width());
     }
-    resize(std::max(width(), wanted), height());
+    resize(wanted, height());
 }
 
 void TFormStatoLettori::SaveLayout() {

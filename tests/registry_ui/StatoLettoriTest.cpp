@@ -706,10 +706,26 @@ TEST_F(StatoLettoriTest, opensWideEnoughForEveryColumnAndReopensAsTheOperatorLef
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     const QHeaderView& header = *window->Players->horizontalHeader();
-    // Where the screen is narrower than the columns, as wide as the screen.
+    // Every column with a title of its own and room to show it.
+    std::set<QString> titles;
+    for (int column = 0; column < Column::ColumnCount; ++column) {
+        const QString title = header.model()->headerData(column, Qt::Horizontal).toString();
+        EXPECT_FALSE(title.isEmpty()) << "column " << column;
+        EXPECT_TRUE(titles.insert(title).second) << title.toStdString();
+        EXPECT_GE(header.sectionSize(column), header.fontMetrics().horizontalAdvance(title))
+            << title.toStdString();
+    }
+    const auto titleOf = [&](int column) {
+        return header.model()->headerData(column, Qt::Horizontal).toString().toStdString();
+    };
+    EXPECT_EQ(titleOf(Column::Probe), "Verifica");
+    EXPECT_EQ(titleOf(Column::LastLine), "Ultima riga ricevuta");
+    // No column cut where the screen is wide enough (the test is also run on a wide screen),
+    // else as wide as the screen and no wider.
     const int screenWidth = window->screen()->availableGeometry().width();
+    EXPECT_LE(window->width(), screenWidth);
     EXPECT_TRUE(header.length() <= window->Players->viewport()->width() ||
-                window->width() >= screenWidth)
+                window->width() == screenWidth)
         << header.length() << " in " << window->Players->viewport()->width() << " on "
         << screenWidth;
 
