@@ -1,5 +1,6 @@
 // What the additions ask of a file before any player is contacted; shared by the platforms.
 #include <filesystem>
+#include <fstream>
 
 #include "core/Failure.h"
 #include "ftp/FileSource.h"
@@ -21,8 +22,19 @@ void RefuseNulInPath(const std::string& path) {
 void RequireRegularFile(const std::string& path) {
     { FileSource readable(path); }
     std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) {
+    const auto refuse = [&] {
         throw Failure("Cannot open file \"" + FullPath(path) + "\". Not a regular file");
+    };
+    if (!std::filesystem::is_regular_file(path, error)) {
+        refuse();
+    }
+    // The system's own files (/proc on Linux) call themselves regular and empty yet read as
+    // text: sent, they would replace every player's file with an empty one.
+    if (std::filesystem::file_size(path, error) == 0 && !error) {
+        std::ifstream content(std::filesystem::path(path), std::ios::binary);
+        if (content.get() != std::ifstream::traits_type::eof()) {
+            refuse();
+        }
     }
 }
 

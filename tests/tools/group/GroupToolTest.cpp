@@ -12,6 +12,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -315,6 +316,8 @@ TEST_F(GroupToolTest, badInputIsRefusedBeforeAnyPlayerIsReached) {
          {{"copy", "--registry", registry, "--group", "Sala", "--file", m_folder.Path().string()},
           "orvanta-group: Cannot open file \""}});
 #else
+    const std::string fifo = (m_folder.Path() / "pipe").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     cases.insert(
         cases.end(),
         {{{"copy", "--registry", registry, "--group", "Sala", "--file", "/no/such.mp4"},
@@ -325,8 +328,16 @@ TEST_F(GroupToolTest, badInputIsRefusedBeforeAnyPlayerIsReached) {
           "orvanta-group: Cannot open file \"/dev/zero\". Not a regular file.\n"},
          {{"copy", "--registry", registry, "--group", "Sala", "--file", m_folder.Path().string()},
           "orvanta-group: Cannot open file \"" + m_folder.Path().string() + "\". Is a directory"},
+         {{"copy", "--registry", registry, "--group", "Sala", "--file", fifo},
+          "orvanta-group: Cannot open file \"" + fifo + "\". Not a regular file.\n"},
+         // Regular and empty to the system, yet it reads as text.
+         {{"copy", "--registry", registry, "--group", "Sala", "--file", "/proc/self/status"},
+          "orvanta-group: Cannot open file \"/proc/self/status\". Not a regular file.\n"},
          {{"load", "--registry", registry, "--group", "Sala", "--file", "/dev/zero"},
-          "orvanta-group: Cannot load \"/dev/zero\": not a regular file.\n"}});
+          "orvanta-group: Cannot load \"/dev/zero\": not a regular file.\n"},
+         {{"load", "--registry", registry, "--group", "Sala", "--file", m_folder.Path().string()},
+          "orvanta-group: Cannot load \"" + m_folder.Path().string() +
+              "\": not a regular file.\n"}});
 #endif
     for (const Case& c : cases) {
         const Result result = Run(c.args);
