@@ -79,7 +79,8 @@ public:
         if (sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
             return Fail(path, err);
         }
-        sqlite3_busy_timeout(m_db, 2000);
+        // As long as the manager waits for another station's lock on the registry.
+        sqlite3_busy_timeout(m_db, 5000);
         return true;
     }
     bool Create(const std::string& path, std::ostream& err) {
