@@ -795,6 +795,38 @@ TEST_F(GroupToolTest, statusProbesEveryPlayersPortsAtOnceAndSaysWhichAnswer) {
     EXPECT_NE(allUp.out.find("1 of 1 players answer on both ports\n"), std::string::npos);
 }
 
+TEST_F(GroupToolTest, aPeersControlSequencesReachTheTerminalWrittenOut) {
+    // An FTP server whose greeting would clear the screen and redraw a line above as done.
+    int port = 0;
+    net::Socket ftp;
+    for (int attempt = 0; !ftp.IsValid(); ++attempt) {
+        port = test::RefusingPort();
+        try {
+            ftp = net::ListenTcp(0x7F000001, static_cast<std::uint16_t>(port + 1), 4);
+        } catch (const std::exception&) {
+            ASSERT_LT(attempt, 20) << "no free pair of loopback ports";
+        }
+    }
+    std::thread greet([&] {
+        if (ftp.WaitReadable(10000)) {
+            net::Socket session = net::AcceptTcp(ftp, nullptr);
+            const std::string greeting =
+                "220 \x1B[2J\x1B[1A\x1B[2Kdone\a\xC2\x9B"
+                "31m\r\n";
+            session.SendAll(greeting.data(), greeting.size());
+            session.WaitReadable(2000);
+        }
+    });
+    AddRow(port, m_media);
+    const Result result = Run(Args("status"));
+    greet.join();
+    EXPECT_EQ(result.status, 1) << result.out;
+    EXPECT_NE(result.out.find("  220 \\x1B[2J\\x1B[1A\\x1B[2Kdone\\x07\\u009B31m\n"),
+              std::string::npos)
+        << result.out;
+    EXPECT_EQ(result.out.find_first_of("\x1B\a"), std::string::npos) << result.out;
+}
+
 TEST_F(GroupToolTest, statusWatchPrintsALineOnceTwoProbesInARowAgreeOnAChange) {
     // A player that is not there yet: its control port comes up for a while, then goes. Its FTP
     // port listens throughout: every probe connects to it, so its connections count the probes.
