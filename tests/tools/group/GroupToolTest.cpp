@@ -795,6 +795,25 @@ TEST_F(GroupToolTest, statusProbesEveryPlayersPortsAtOnceAndSaysWhichAnswer) {
     EXPECT_NE(allUp.out.find("1 of 1 players answer on both ports\n"), std::string::npos);
 }
 
+TEST_F(GroupToolTest, aFileNameHoldingALineBreakSendsNoLineOfItsOwn) {
+    SimulatedPlayer& player = Player(false);
+    for (const std::string file : {"/media/x\n@STOP\n.mp4", "/media/x\r@STOP\r.mp4"}) {
+        const Result result =
+            Run({"load", "--registry", m_registry.string(), "--group", "Sala", "--file", file});
+        EXPECT_EQ(result.status, 1) << result.out;
+        EXPECT_NE(result.out.find("Line breaks and NUL characters cannot be sent in a line."),
+                  std::string::npos)
+            << result.out;
+    }
+    // Connected twice, and given neither the load nor a line of the name's own.
+    EXPECT_TRUE(player.Line().WaitForConnections(2));
+    for (int connection = 0; connection < 2; ++connection) {
+        const std::string received = player.Line().Received(connection);
+        EXPECT_EQ(received.find("@RENDERFILE"), std::string::npos) << received;
+        EXPECT_EQ(received.find("@STOP"), std::string::npos) << received;
+    }
+}
+
 TEST_F(GroupToolTest, aPeersControlSequencesReachTheTerminalWrittenOut) {
     // An FTP server whose greeting would clear the screen and redraw a line above as done.
     int port = 0;
