@@ -179,6 +179,40 @@ TEST_F(WorkingCycleTest, secondOfThreeRefusingStopsInitializeThere) {
     EXPECT_EQ(resting.Line().ConnectionCount(), 0);
 }
 
+TEST_F(WorkingCycleTest, playAfterAnInitializeThatStoppedReachesOnlyTheChosenGroup) {
+    SimulatedPlayer a(PlayerHome("a")), b(PlayerHome("b")), c(PlayerHome("c"));
+    // The second of the other group has no FTP server: its initialize stops there.
+    SimulatedPlayer d(PlayerHome("d")), noFtp(PlayerHome("noftp"), false), f(PlayerHome("f"));
+    const std::string clip = WriteMedia("clip.mp4", 10);
+    for (SimulatedPlayer* player : {&a, &b, &c}) {
+        AddOn("Sala LAN", player->Port(), true, clip);
+    }
+    for (SimulatedPlayer* player : {&d, &noFtp, &f}) {
+        AddOn("Vetrina Nord", player->Port(), true, clip);
+    }
+    Open();
+    ChooseGroup("Sala LAN");
+    Window().Preparalettori1->trigger();
+    ASSERT_EQ(m_notices.errors, std::vector<std::string>{});
+    ChooseGroup("Vetrina Nord");
+    Window().Preparalettori1->trigger();
+    EXPECT_EQ(m_notices.errors,
+              std::vector<std::string>{"Socket Error # 10061\r\nConnection refused."});
+    for (SimulatedPlayer* player : {&a, &b, &c}) {
+        EXPECT_TRUE(player->Line().WaitForClientClosed(0)) << player->Port();
+    }
+
+    // Play reaches the chosen group's players that have a link, and no other screen.
+    Window().Play1->trigger();
+    EXPECT_EQ(m_notices.messages, std::vector<std::string>{"3 interessati dal play"});
+    ExpectLines(d, kGreeting + kFullScreen + kPlay);
+    ExpectLines(noFtp, kGreeting + kPlay);
+    EXPECT_EQ(f.Line().ConnectionCount(), 0);
+    for (SimulatedPlayer* player : {&a, &b, &c}) {
+        EXPECT_EQ(player->Line().Received(0), kGreeting + kFullScreen) << player->Port();
+    }
+}
+
 TEST_F(WorkingCycleTest, groupWithoutActivePlayersKeepsTheEarlierLinks) {
     SimulatedPlayer player(PlayerHome("player"));
     AddOn("Sala", player.Port(), true, WriteMedia("uno.mp4", 10));
