@@ -34,7 +34,8 @@ std::optional<JournalOutcome> OutcomeOfWord(const std::string& word) {
 }
 
 bool Names(const std::string& command, const char* name) {
-    return command == name || command == std::string("continua ") + name;
+    return command == name || command == std::string("continua ") + name ||
+           command == std::string("salta ") + name;
 }
 
 }  // namespace

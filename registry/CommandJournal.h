@@ -43,7 +43,8 @@ struct JournalRecord {
     std::string user;
     std::string program;  // "orvanta-manager", "orvanta-group"
     // "initialize", "copy", "parallel-copy", "load", "normalscreen", "fullscreen", "play",
-    // "pause"; a run resumed with "Continua" is "continua " and the command's name.
+    // "pause"; a run resumed with "Continua" is "continua " and the command's name, one resumed
+    // with "Salta" "salta " and the name (its first player the one passed over, skipped).
     std::string command;
     std::string group;
     std::string file;  // the file a copy or load sent; empty for the other commands

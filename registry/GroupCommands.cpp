@@ -302,6 +302,16 @@ void GroupCommands::Salta() {
         m_store.CurrentFilePlay() != m_record.file) {
         throw Failure(kOtherFile + m_record.file + ").");
     }
+    // The journal tells a Salta from a Continua, with the player passed over.
+    struct Clear {
+        std::optional<Skipping>& skipping;
+        ~Clear() { skipping.reset(); }
+    } const clear{m_skipping};
+    m_skipping = Skipping{skipped, {}, {}};
+    if (const link::TForm1* passedOver = Link(skipped)) {
+        m_skipping->address = passedOver->edServer.Text;
+        m_skipping->port = passedOver->sePort.Text;
+    }
     if (command == GroupCommand::Initialize) {
         // A player left out of the initialize is left out of the commands after it too.
         m_links[skipped].reset();

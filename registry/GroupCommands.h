@@ -208,6 +208,12 @@ private:
     // A link dropped from the list is closed and released: no command could reach it again.
     std::vector<std::unique_ptr<link::TForm1>> m_links;
     CommandRecord m_record;
+    // The entry "Salta" passes over, and its player, while the run it resumed is under way.
+    struct Skipping {
+        std::size_t entry = 0;
+        std::string address, port;
+    };
+    std::optional<Skipping> m_skipping;
     ProbeRecord m_probe;
     // The parallel copy's upload while it runs, and for each entry whose client an upload of it
     // still owns, whether that client was connected when the copy began.

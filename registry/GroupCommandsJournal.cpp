@@ -65,10 +65,15 @@ void GroupCommands::Journal(std::size_t from, const std::string& began) noexcept
         JournalRecord record = NewJournalRecord(kJournalProgram, JournalName(m_record.command),
                                                 m_listGroup, m_record.file);
         record.time = began;
+        const bool skipping = m_skipping && m_skipping->entry + 1 == from;
         if (from > 0) {
-            record.command = "continua " + record.command;
+            record.command = (skipping ? "salta " : "continua ") + record.command;
         }
         const bool initialize = m_record.command == GroupCommand::Initialize;
+        if (skipping) {
+            record.players.push_back(
+                JournalPlayer{m_skipping->address, m_skipping->port, JournalOutcome::Skipped, {}});
+        }
         for (std::size_t i = from; i < m_record.entries.size(); ++i) {
             const EntryOutcome& entry = m_record.entries[i];
             JournalPlayer player{{}, {}, JournalOutcomeOf(entry.state), entry.failure};

@@ -422,6 +422,31 @@ TEST_F(GroupCommandsJournalTest, continuaAndTheParallelCopyRecordWhatTheyRan) {
             Reached(c, O::AlreadyPresent)});
 }
 
+TEST_F(GroupCommandsJournalTest, saltaIsRecordedAsSuchWithThePlayerItPassedOver) {
+    using O = JournalOutcome;
+    SimulatedPlayer& a = Player();
+    SimulatedPlayer& b = Player();
+    SimulatedPlayer& c = Player();
+    for (SimulatedPlayer* player : {&a, &b, &c}) {
+        AddPlayer(player->Port(), true, m_clip);
+    }
+    m_store.LoadGroups();
+    m_store.FilterGroup("Sala");
+    ASSERT_EQ(Run(&GroupCommands::Preparalettori1Click), "");
+    std::filesystem::create_directory(b.Home() / "clip.mp4");
+    EXPECT_NE(Run(&GroupCommands::Inviaifiles1Click), "");
+    ASSERT_EQ(Run(&GroupCommands::Salta), "");
+
+    const std::vector<JournalRecord> records = Journal();
+    ASSERT_EQ(records.size(), 3u);
+    Expect(records[2], "salta copy", m_clip, {Reached(b, O::Skipped), Reached(c, O::Done)});
+    // What c holds now comes from the Salta's record.
+    const auto holdings = ReadPlayerHoldings(m_commands.JournalPath());
+    const PlayerHolding& third = holdings.at({"127.0.0.1", std::to_string(c.Port())});
+    ASSERT_TRUE(third.copied);
+    EXPECT_EQ(third.copied->time, records[2].time);
+}
+
 TEST_F(GroupCommandsJournalTest, aJournalThatCannotBeWrittenChangesNoCommand) {
 #ifdef _WIN32
     GTEST_SKIP() << "The expected notice holds the POSIX error text and path spelling; Windows "
