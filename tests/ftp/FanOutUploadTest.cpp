@@ -24,6 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Stage = FanOutUpload::Stage;
+using Quirks = orvanta::test::PyFtpQuirks;
 
 const char* const kUser = "orvanta";
 const char* const kPassword = "brindlemoss";
@@ -60,12 +61,12 @@ protected:
 
     // A server and a fresh client pointed at it; returns its index. A read limit makes the
     // server read uploads at about that many bytes a second.
-    std::size_t AddServer(long readLimit = 0) {
+    std::size_t AddServer(long readLimit = 0, Quirks quirks = {}) {
         const fs::path home = m_dir / ("home" + std::to_string(m_homes.size()));
         fs::create_directory(home);
         m_homes.push_back(home);
         m_servers.push_back(std::make_unique<orvanta::test::PyFtpServer>(
-            home.string(), kUser, kPassword, 0, 0, readLimit));
+            home.string(), kUser, kPassword, 0, 0, readLimit, quirks));
         AddClient(m_servers.back()->Port());
         return m_homes.size() - 1;
     }
@@ -267,8 +268,8 @@ protected:
     const std::string m_earlier = "the earlier complete file";
     const std::string m_part = FanOutUpload::TemporaryName(kName);
 
-    std::size_t AddServerHoldingTheEarlierFile(long readLimit = 0) {
-        const std::size_t server = AddServer(readLimit);
+    std::size_t AddServerHoldingTheEarlierFile(long readLimit = 0, Quirks quirks = {}) {
+        const std::size_t server = AddServer(readLimit, quirks);
         std::ofstream(m_homes[server] / kName, std::ios::binary) << m_earlier;
         return server;
     }
@@ -356,6 +357,11 @@ namespace {
 
 // vsftpd is a Linux program these tests start as a child: the checked copies run on Linux.
 #ifndef _WIN32
+// pyftpdlib as a server that knows none of SIZE, MDTM and REST, and as one that says it holds
+// more than it does.
+const Quirks kWithoutSizeMdtmRest{true, 0};
+const Quirks kSizePlusSeven{false, 7};
+
 // Copies that look before they send, resume what an earlier copy left and prove what arrived,
 // against real servers (pyftpdlib records the wire, vsftpd is the second opinion) and the
 // scripted server for replies real ones do not give.
@@ -537,6 +543,42 @@ TEST_F(CheckedCopyTest, anInterruptedCopyKeepsItsPartAndTheNextSendsOnlyTheRest)
     }
 }
 
+TEST_F(CheckedCopyTest, anInterruptedCopyToAServerWithoutRestStartsAgainFromTheFirstByte) {
+    UseSourceOf(2 * 1024 * 1024 + 555);
+    const std::size_t lesser = AddServerHoldingTheEarlierFile(200 * 1024, kWithoutSizeMdtmRest);
+    {
+        FanOutUpload upload(m_file, kName, Clients(), FanOutUpload::Login::First, Checked());
+        ASSERT_TRUE(orvanta::test::WaitUntil(
+            [&] {
+                std::error_code error;
+                return fs::file_size(m_homes[lesser] / m_part, error) > 300000 && !error;
+            },
+            std::chrono::seconds(20)));
+        upload.Cancel("Copia annullata.");
+        upload.Wait();
+        EXPECT_EQ(upload.Statuses()[lesser].error, "Copia annullata.");
+    }
+    std::vector<std::string> commands = m_servers[lesser]->Commands();
+    // Back on the same folder at full speed, the first copy's part still there.
+    m_servers[lesser] = std::make_unique<orvanta::test::PyFtpServer>(
+        m_homes[lesser].string(), kUser, kPassword, 0, 0, 0, kWithoutSizeMdtmRest);
+    m_clients[lesser]->Port = m_servers[lesser]->Port();
+    ASSERT_TRUE(PartLeft(lesser));
+    EXPECT_EQ(Stored(lesser), m_earlier);
+
+    const auto statuses = CopyOnce();
+    EXPECT_EQ(statuses[lesser].stage, Stage::Done) << statuses[lesser].error;
+    EXPECT_EQ(statuses[lesser].resumedFrom, 0);
+    EXPECT_EQ(statuses[lesser].sent, static_cast<std::int64_t>(m_bytes.size()));
+    EXPECT_TRUE(Stored(lesser) == m_bytes);
+    EXPECT_FALSE(PartLeft(lesser));
+    const auto again = m_servers[lesser]->Commands();
+    commands.insert(commands.end(), again.begin(), again.end());
+    EXPECT_EQ(std::count_if(commands.begin(), commands.end(),
+                            [](const std::string& c) { return c.rfind("REST", 0) == 0; }),
+              0);
+}
+
 TEST_F(CheckedCopyTest, aPartIsResumedOnlyWhenItCanBeAPieceOfThisFile) {
     using std::chrono::seconds;
     const auto changed = std::chrono::system_clock::now() - std::chrono::hours(1);
@@ -710,8 +752,79 @@ TEST_F(CheckedCopyTest, theServersAnswersAfterTheStoreDecideTheProof) {
     }
 }
 
+TEST_F(CheckedCopyTest, aServerThatSaysItHoldsMoreThanWasSentFailsAloneAndKeepsThePart) {
+    const std::size_t py = AddServer();
+    const std::size_t vs = AddVsServer();
+    struct Case {
+        const char* what;
+        bool earlier;  // an earlier file under the real name
+    };
+    const Case cases[] = {{"nothing under the name", false}, {"an earlier file under it", true}};
+    std::vector<std::size_t> lying;
+    for (const Case& c : cases) {
+        lying.push_back(c.earlier ? AddServerHoldingTheEarlierFile(0, kSizePlusSeven)
+                                  : AddServer(0, kSizePlusSeven));
+    }
+    const auto statuses = CopyOnce();
+    for (std::size_t server : {py, vs}) {
+        SCOPED_TRACE(server);
+        EXPECT_EQ(statuses[server].stage, Stage::Done) << statuses[server].error;
+        EXPECT_EQ(statuses[server].proof, "size");
+        EXPECT_TRUE(Stored(server) == m_bytes);
+    }
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].what);
+        const std::size_t server = lying[i];
+        EXPECT_EQ(statuses[server].stage, Stage::Failed);
+        EXPECT_EQ(statuses[server].error, "The server holds " + std::to_string(m_bytes.size() + 7) +
+                                              " bytes under \"" + m_part + "\" where " +
+                                              std::to_string(m_bytes.size()) +
+                                              " were sent; the file is not put under its name.");
+        // What arrived stays under the temporary name, for the next copy; no rename, no removal.
+        EXPECT_TRUE(ReadFile(m_homes[server] / m_part) == m_bytes);
+        EXPECT_EQ(StoreCommands(server), std::vector<std::string>{"STOR " + m_part});
+        if (cases[i].earlier) {
+            EXPECT_EQ(Stored(server), m_earlier);
+        } else {
+            EXPECT_FALSE(fs::exists(m_homes[server] / kName));
+        }
+    }
+}
+
+// pyftpdlib knowing none of SIZE, MDTM and REST: nothing it holds can be told, so every copy
+// sends the whole file, proven by the server's 226 alone.
+TEST_F(CheckedCopyTest, aRealServerWithoutSizeMdtmOrRestIsSentTheWholeFileEachTime) {
+    const std::size_t knowing = AddServer();
+    const std::size_t lesser = AddServer(0, kWithoutSizeMdtmRest);
+    const auto size = static_cast<std::int64_t>(m_bytes.size());
+    const auto first = CopyOnce();
+    const auto second = CopyOnce();
+    EXPECT_TRUE(second[knowing].alreadyPresent) << "the server that can tell is passed over";
+    for (const auto& statuses : {first, second}) {
+        const FanOutUpload::Status& status = statuses[lesser];
+        EXPECT_EQ(status.stage, Stage::Done) << status.error;
+        EXPECT_FALSE(status.alreadyPresent);
+        EXPECT_EQ(status.resumedFrom, 0);
+        EXPECT_EQ(status.sent, size);
+        EXPECT_EQ(status.proof, "");
+    }
+    EXPECT_TRUE(Stored(lesser) == m_bytes);
+    EXPECT_FALSE(PartLeft(lesser));
+    EXPECT_EQ(Count(lesser, "STOR "), 2u);
+    EXPECT_EQ(Count(lesser, "REST"), 0u);
+
+    // Asked outright to resume, it refuses, and the client sends the whole file.
+    FtpClient& client = *m_clients[lesser];
+    client.ConnectAndLogin();
+    test::StringSource source(m_bytes);
+    EXPECT_EQ(client.UploadStream(source, "resumed.bin", 1000), 0);
+    EXPECT_EQ(Count(lesser, "REST"), 1u);
+    EXPECT_TRUE(ReadFile(m_homes[lesser] / "resumed.bin") == m_bytes);
+}
+
 TEST_F(CheckedCopyTest, aServerWithoutSizeMdtmOrRestIsSentTheWholeFile) {
-    // A part is there, but the server cannot say so: it is stored over from the first byte.
+    // A part is there, but the server cannot say so (502, where pyftpdlib answers 500): it is
+    // stored over from the first byte.
     const std::string part = m_part;
     std::string received;
     AddScripted([&](test::ScriptedSession& s) {

@@ -16,12 +16,13 @@ namespace orvanta::test {
 // One player as the group commands reach it: a line peer on its control port P that records
 // what it receives, and a real FTP server on P + 1 (user "orvanta", password "brindlemoss")
 // storing into a folder of its own (reading uploads at most ftpReadLimit bytes a second when
-// above 0). The pair of ports is found by trying: the peer takes a port of the system's choosing
-// and the server the next one, until that one is free.
+// above 0), with the quirks given. The pair of ports is found by trying: the peer takes a port
+// of the system's choosing and the server the next one, until that one is free.
 class SimulatedPlayer {
 public:
-    explicit SimulatedPlayer(std::filesystem::path home, bool withFtp = true, long ftpReadLimit = 0)
-        : m_home(std::move(home)), m_ftpReadLimit(ftpReadLimit) {
+    explicit SimulatedPlayer(std::filesystem::path home, bool withFtp = true, long ftpReadLimit = 0,
+                             PyFtpQuirks ftpQuirks = {})
+        : m_home(std::move(home)), m_ftpReadLimit(ftpReadLimit), m_ftpQuirks(ftpQuirks) {
         std::filesystem::create_directories(m_home);
         for (int attempt = 0;; ++attempt) {
             m_line = std::make_unique<LoopbackPeer>();
@@ -29,8 +30,9 @@ public:
                 return;
             }
             try {
-                m_ftp = std::make_unique<PyFtpServer>(m_home.string(), "orvanta", "brindlemoss",
-                                                      m_line->Port() + 1, 0, ftpReadLimit);
+                m_ftp =
+                    std::make_unique<PyFtpServer>(m_home.string(), "orvanta", "brindlemoss",
+                                                  m_line->Port() + 1, 0, ftpReadLimit, ftpQuirks);
                 return;
             } catch (const std::runtime_error&) {
                 if (attempt == 20) {
@@ -44,7 +46,7 @@ public:
     void RestartFtp() {
         m_ftp.reset();
         m_ftp = std::make_unique<PyFtpServer>(m_home.string(), "orvanta", "brindlemoss",
-                                              m_line->Port() + 1, 0, m_ftpReadLimit);
+                                              m_line->Port() + 1, 0, m_ftpReadLimit, m_ftpQuirks);
     }
 
     int Port() const { return m_line->Port(); }
@@ -61,6 +63,7 @@ public:
 private:
     std::filesystem::path m_home;
     long m_ftpReadLimit = 0;
+    PyFtpQuirks m_ftpQuirks;
     std::unique_ptr<LoopbackPeer> m_line;
     std::unique_ptr<PyFtpServer> m_ftp;
 };

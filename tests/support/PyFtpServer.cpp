@@ -30,7 +30,7 @@ std::string Interpreter() {
 
 PyFtpServer::PyFtpServer(const std::string& home, const std::string& user,
                          const std::string& password, int port, std::size_t homeBytes,
-                         long readLimit) {
+                         long readLimit, PyFtpQuirks quirks) {
     char logPattern[] = "/tmp/pyftp-commands-XXXXXX";
     const int logFd = ::mkstemp(logPattern);
     if (logFd < 0) {
@@ -55,7 +55,9 @@ PyFtpServer::PyFtpServer(const std::string& home, const std::string& user,
                                      password,
                                      std::to_string(port),
                                      m_commandLog,
-                                     std::to_string(readLimit)};
+                                     std::to_string(readLimit),
+                                     quirks.withoutSizeMdtmRest ? "1" : "0",
+                                     std::to_string(quirks.sizeSurplus)};
     if (homeBytes > 0) {
         // The shell's $0 is the interpreter and $3 the home folder.
         args.insert(args.begin(), {"unshare", "--mount", "--propagation", "private", "sh", "-c",

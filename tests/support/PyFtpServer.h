@@ -9,6 +9,16 @@
 
 namespace orvanta::test {
 
+// Where the server departs from what pyftpdlib answers, for the clients' cases against servers
+// that know less or answer wrongly.
+struct PyFtpQuirks {
+    // SIZE, MDTM and REST are unknown commands (500, as a server of RFC 959 alone answers) and
+    // FEAT does not list them.
+    bool withoutSizeMdtmRest = false;
+    // Added to every size SIZE gives: a server that says it holds more than it does.
+    long sizeSurplus = 0;
+};
+
 // A real FTP server (pyftpdlib) on 127.0.0.1, one user with full rights over the home folder.
 // A Windows test under wine starts it on the Linux side (PyFtpServerWine.cpp), where wine lets
 // a Windows program start the host's programs; it cannot have a home of its own size there.
@@ -22,11 +32,12 @@ namespace orvanta::test {
 // constructor fails.
 //
 // A read limit above 0 makes it read uploads at about that many bytes a second, so a transfer
-// lasts long enough to be watched.
+// lasts long enough to be watched. Quirks make it answer as a lesser or a lying server would.
 class PyFtpServer {
 public:
     PyFtpServer(const std::string& home, const std::string& user, const std::string& password,
-                int port = 0, std::size_t homeBytes = 0, long readLimit = 0);
+                int port = 0, std::size_t homeBytes = 0, long readLimit = 0,
+                PyFtpQuirks quirks = {});
     ~PyFtpServer();
     PyFtpServer(const PyFtpServer&) = delete;
     PyFtpServer& operator=(const PyFtpServer&) = delete;

@@ -4,7 +4,8 @@
 namespace orvanta::test {
 
 // Binds the port, tells the parent the port on stdout once listening, then serves until
-// killed. Each command line received is appended to the log file before it is handled.
+// killed. Each command line received is appended to the log file before it is handled. The
+// quirks (PyFtpQuirks) come after the read limit.
 // Given a lifeline port and a file as well (a parent that cannot kill it or read its output: a
 // Windows test under wine), it connects to the lifeline first and ends as soon as that closes,
 // and writes the port into the file instead.
@@ -14,10 +15,11 @@ from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
 logging.basicConfig(level=logging.WARNING)
-home, user, password, port, log, read_limit = sys.argv[1:7]
-if len(sys.argv) > 8:
+home, user, password, port, log, read_limit, without, surplus = sys.argv[1:9]
+without_size_mdtm_rest, size_surplus = without == "1", int(surplus)
+if len(sys.argv) > 10:
     import socket, threading
-    lifeline = socket.create_connection(("127.0.0.1", int(sys.argv[7])))
+    lifeline = socket.create_connection(("127.0.0.1", int(sys.argv[9])))
     def watch():
         while lifeline.recv(64):
             pass
@@ -26,10 +28,20 @@ if len(sys.argv) > 8:
 authorizer = DummyAuthorizer()
 authorizer.add_user(user, password, home, perm="elradfmwMT")
 class Recording(FTPHandler):
+    if without_size_mdtm_rest:
+        # Commands it does not know are answered 500, and FEAT lists only those it knows.
+        proto_cmds = {name: about for name, about in FTPHandler.proto_cmds.items()
+                      if name not in ("SIZE", "MDTM", "REST")}
     def pre_process_command(self, line, cmd, arg):
         with open(log, "a", encoding="latin-1", errors="replace") as out:
             out.write(line + "\n")
         super().pre_process_command(line, cmd, arg)
+    def ftp_SIZE(self, path):
+        # A surplus makes it say it holds more than it does.
+        if size_surplus and self.fs.isfile(path):
+            self.respond("213 %d" % (self.fs.getsize(path) + size_surplus))
+        else:
+            super().ftp_SIZE(path)
 handler = Recording
 handler.authorizer = authorizer
 if int(read_limit) > 0:
@@ -57,12 +69,12 @@ if int(read_limit) > 0:
     handler.dtp_handler = Throttled
     handler.active_dtp = SmallWindow
 server = FTPServer(("127.0.0.1", int(port)), handler)
-if len(sys.argv) <= 8:
+if len(sys.argv) <= 10:
     print(server.socket.getsockname()[1], flush=True)
 else:
-    with open(sys.argv[8] + ".partial", "w") as out:
+    with open(sys.argv[10] + ".partial", "w") as out:
         out.write("%d\n" % server.socket.getsockname()[1])
-    os.rename(sys.argv[8] + ".partial", sys.argv[8])
+    os.rename(sys.argv[10] + ".partial", sys.argv[10])
 server.serve_forever()
 )";
 

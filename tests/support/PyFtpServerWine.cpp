@@ -47,7 +47,7 @@ std::string Quoted(const std::string& argument) {
 
 PyFtpServer::PyFtpServer(const std::string& home, const std::string& user,
                          const std::string& password, int port, std::size_t homeBytes,
-                         long readLimit) {
+                         long readLimit, PyFtpQuirks quirks) {
     if (homeBytes > 0) {
         throw std::runtime_error("ftp server: a home of its own size needs Linux");
     }
@@ -78,7 +78,8 @@ PyFtpServer::PyFtpServer(const std::string& home, const std::string& user,
     std::string command = Quoted("/usr/bin/python3") + " " + Quoted(HostPath(folder / "server.py"));
     for (const std::string& argument :
          {HostPath(home), user, password, std::to_string(port), HostPath(m_commandLog),
-          std::to_string(readLimit), std::to_string(ntohs(address.sin_port)),
+          std::to_string(readLimit), std::string(quirks.withoutSizeMdtmRest ? "1" : "0"),
+          std::to_string(quirks.sizeSurplus), std::to_string(ntohs(address.sin_port)),
           HostPath(folder / "port")}) {
         command += " " + Quoted(argument);
     }

@@ -18,6 +18,7 @@
 #endif
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -1048,6 +1049,68 @@ TEST_F(GroupToolProgramTest, aSignalCancelsTheCopyLeavesTheEarlierFileAndEndsWit
         ::close(m_out);
         m_out = -1;
     }
+}
+
+TEST_F(GroupToolProgramTest, aPlayerWhoseServerMisstatesTheSizeFailsAloneWithTheProofsText) {
+    SimulatedPlayer& first = Player();
+    m_players.push_back(std::make_unique<SimulatedPlayer>(m_folder.Path() / "lying", true, 0,
+                                                          test::PyFtpQuirks{false, 7}));
+    SimulatedPlayer& lying = *m_players.back();
+    AddRow(lying.Port(), m_media);
+    SimulatedPlayer& last = Player();
+    Start(Args("copy"));
+    const std::string out = ReadToEnd();
+    EXPECT_EQ(Status(), 1) << out;
+    const std::string size = std::to_string(m_bytes.size());
+    const std::string part = "clip one.bin.orvanta-part";
+    EXPECT_NE(out.find(Label(lying.Port() + 1) + " failed: The server holds " +
+                       std::to_string(m_bytes.size() + 7) + " bytes under \"" + part + "\" where " +
+                       size + " were sent; the file is not put under its name.\n"),
+              std::string::npos)
+        << out;
+    for (SimulatedPlayer* player : {&first, &last}) {
+        EXPECT_TRUE(player->Stored("clip one.bin") == m_bytes);
+        EXPECT_NE(out.find(Label(player->Port()) + " done " + size + " bytes in "),
+                  std::string::npos)
+            << out;
+    }
+    EXPECT_NE(out.find("2 of 3 players done, 1 failed\n"), std::string::npos) << out;
+    // Kept under the temporary name; the real name never made.
+    EXPECT_TRUE(lying.Stored(part) == m_bytes);
+    EXPECT_FALSE(fs::exists(lying.Home() / "clip one.bin"));
+}
+
+TEST_F(GroupToolProgramTest, copyWithALimitRateStoresEveryFileNoFasterThanTheRate) {
+    // Some 1.2 MiB in all at 512 KiB a second: over two seconds.
+    UseMediaOf(600 * 1024 + 123);
+    SimulatedPlayer& one = Player();
+    SimulatedPlayer& two = Player();
+    std::vector<std::string> args = Args("copy");
+    args.insert(args.end(), {"--limit-rate", "512K", "--timeout", "120"});
+    const auto began = std::chrono::steady_clock::now();
+    Start(args);
+    const std::string out = ReadToEnd();
+    const int status = Status();
+    const auto took = std::chrono::steady_clock::now() - began;
+    EXPECT_EQ(status, 0) << out;
+    for (SimulatedPlayer* player : {&one, &two}) {
+        SCOPED_TRACE(player->Port());
+        EXPECT_TRUE(player->Stored("clip one.bin") == m_bytes);
+        // "done N bytes in T s, R MiB/s, proof: size"
+        const std::string done =
+            Label(player->Port()) + " done " + std::to_string(m_bytes.size()) + " bytes in ";
+        const std::size_t at = out.find(done);
+        ASSERT_NE(at, std::string::npos) << out;
+        double seconds = 0;
+        double rate = 0;
+        ASSERT_EQ(std::sscanf(out.c_str() + at + done.size(), "%lf s, %lf MiB/s", &seconds, &rate),
+                  2)
+            << out;
+        // Half a MiB a second is the cap of both together; a wide margin over it.
+        EXPECT_LE(rate, 0.75) << out;
+    }
+    // Less the first burst the limit allows, and a wide margin.
+    EXPECT_GE(took, std::chrono::milliseconds(1500));
 }
 
 TEST_F(GroupToolProgramTest, aReaderThatGoesAwayNeitherKillsTheCopyNorPassesForSuccess) {
