@@ -342,6 +342,23 @@ protected:
         return m_commands.LastCommand().entries.at(entry).failure;
     }
 
+    // Three players initialized, and a copy that stopped at the second: its server cannot store
+    // the file under its name while a folder holds that name.
+    std::tuple<SimulatedPlayer&, SimulatedPlayer&, SimulatedPlayer&> CopyStoppedAtTheSecond() {
+        SimulatedPlayer& a = Player();
+        SimulatedPlayer& b = Player();
+        SimulatedPlayer& c = Player();
+        for (SimulatedPlayer* player : {&a, &b, &c}) {
+            AddPlayer(player->Port(), true, m_clip);
+        }
+        m_store.LoadGroups();
+        m_store.FilterGroup("Sala");
+        EXPECT_EQ(Run(&GroupCommands::Preparalettori1Click), "");
+        std::filesystem::create_directory(b.Home() / "clip.mp4");
+        EXPECT_NE(Run(&GroupCommands::Inviaifiles1Click), "");
+        return {a, b, c};
+    }
+
     std::string m_clip = (m_folder.Path() / "clip.mp4").string();
 };
 
@@ -387,19 +404,8 @@ TEST_F(GroupCommandsJournalTest, eachCommandRecordsEveryEntrysOutcomeUnderItsPla
 
 TEST_F(GroupCommandsJournalTest, continuaAndTheParallelCopyRecordWhatTheyRan) {
     using O = JournalOutcome;
-    SimulatedPlayer& a = Player();
-    SimulatedPlayer& b = Player();
-    SimulatedPlayer& c = Player();
-    for (SimulatedPlayer* player : {&a, &b, &c}) {
-        AddPlayer(player->Port(), true, m_clip);
-    }
-    m_store.LoadGroups();
-    m_store.FilterGroup("Sala");
-    ASSERT_EQ(Run(&GroupCommands::Preparalettori1Click), "");
-    // b's server cannot store the file under its name while a folder holds that name.
+    auto [a, b, c] = CopyStoppedAtTheSecond();
     const std::filesystem::path blocker = b.Home() / "clip.mp4";
-    std::filesystem::create_directory(blocker);
-    EXPECT_NE(Run(&GroupCommands::Inviaifiles1Click), "");
     const std::string copyFailure = RecordedFailure(1);
     std::filesystem::remove(blocker);
     ASSERT_EQ(Run(&GroupCommands::Continua), "");
@@ -424,17 +430,7 @@ TEST_F(GroupCommandsJournalTest, continuaAndTheParallelCopyRecordWhatTheyRan) {
 
 TEST_F(GroupCommandsJournalTest, saltaIsRecordedAsSuchWithThePlayerItPassedOver) {
     using O = JournalOutcome;
-    SimulatedPlayer& a = Player();
-    SimulatedPlayer& b = Player();
-    SimulatedPlayer& c = Player();
-    for (SimulatedPlayer* player : {&a, &b, &c}) {
-        AddPlayer(player->Port(), true, m_clip);
-    }
-    m_store.LoadGroups();
-    m_store.FilterGroup("Sala");
-    ASSERT_EQ(Run(&GroupCommands::Preparalettori1Click), "");
-    std::filesystem::create_directory(b.Home() / "clip.mp4");
-    EXPECT_NE(Run(&GroupCommands::Inviaifiles1Click), "");
+    auto [a, b, c] = CopyStoppedAtTheSecond();
     ASSERT_EQ(Run(&GroupCommands::Salta), "");
 
     const std::vector<JournalRecord> records = Journal();

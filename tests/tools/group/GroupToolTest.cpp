@@ -796,6 +796,22 @@ TEST_F(GroupToolTest, statusProbesEveryPlayersPortsAtOnceAndSaysWhichAnswer) {
     EXPECT_NE(allUp.out.find("1 of 1 players answer on both ports\n"), std::string::npos);
 }
 
+// A player's FTP port listening while its control port (the one before) is closed: the port
+// pair and the listener.
+std::pair<int, net::Socket> FtpPortOfAbsentPlayer(int backlog) {
+    for (int attempt = 0;; ++attempt) {
+        const int port = test::RefusingPort();
+        try {
+            return {port,
+                    net::ListenTcp(0x7F000001, static_cast<std::uint16_t>(port + 1), backlog)};
+        } catch (const std::exception&) {
+            if (attempt == 20) {
+                throw;
+            }
+        }
+    }
+}
+
 TEST_F(GroupToolTest, aFileNameHoldingALineBreakSendsNoLineOfItsOwn) {
     SimulatedPlayer& player = Player(false);
     for (const std::string file : {"/media/x\n@STOP\n.mp4", "/media/x\r@STOP\r.mp4"}) {
@@ -817,16 +833,9 @@ TEST_F(GroupToolTest, aFileNameHoldingALineBreakSendsNoLineOfItsOwn) {
 
 TEST_F(GroupToolTest, aPeersControlSequencesReachTheTerminalWrittenOut) {
     // An FTP server whose greeting would clear the screen and redraw a line above as done.
-    int port = 0;
-    net::Socket ftp;
-    for (int attempt = 0; !ftp.IsValid(); ++attempt) {
-        port = test::RefusingPort();
-        try {
-            ftp = net::ListenTcp(0x7F000001, static_cast<std::uint16_t>(port + 1), 4);
-        } catch (const std::exception&) {
-            ASSERT_LT(attempt, 20) << "no free pair of loopback ports";
-        }
-    }
+    auto absent = FtpPortOfAbsentPlayer(4);
+    const int port = absent.first;
+    net::Socket& ftp = absent.second;
     std::thread greet([&] {
         if (ftp.WaitReadable(10000)) {
             net::Socket session = net::AcceptTcp(ftp, nullptr);
@@ -850,16 +859,9 @@ TEST_F(GroupToolTest, aPeersControlSequencesReachTheTerminalWrittenOut) {
 TEST_F(GroupToolTest, statusWatchPrintsALineOnceTwoProbesInARowAgreeOnAChange) {
     // A player that is not there yet: its control port comes up for a while, then goes. Its FTP
     // port listens throughout: every probe connects to it, so its connections count the probes.
-    int port = 0;
-    net::Socket ftp;
-    for (int attempt = 0; !ftp.IsValid(); ++attempt) {
-        port = test::RefusingPort();
-        try {
-            ftp = net::ListenTcp(0x7F000001, static_cast<std::uint16_t>(port + 1), 64);
-        } catch (const std::exception&) {
-            ASSERT_LT(attempt, 20) << "no free pair of loopback ports";
-        }
-    }
+    auto absent = FtpPortOfAbsentPlayer(64);
+    const int port = absent.first;
+    net::Socket& ftp = absent.second;
     // Takes the next connections a listener gets; false when one does not come in time.
     const auto probed = [](net::Socket& listener, int count) {
         for (int seen = 0; seen < count; ++seen) {
