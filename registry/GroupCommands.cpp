@@ -417,7 +417,9 @@ void GroupCommands::CopiaInParallelo() {
                 m_links[entry]->ShowUpload(now.alreadyPresent ? link::TransferProgress{}
                                                               : ProgressOf(now, name));
                 if (now.stage == ftp::FanOutUpload::Stage::Done) {
-                    Set(entry, now.alreadyPresent ? State::AlreadyPresent : State::Done);
+                    m_record.entries[entry] = {
+                        now.alreadyPresent ? State::AlreadyPresent : State::Done, {}, now.proof};
+                    Changed(entry);
                 } else if (now.stage == ftp::FanOutUpload::Stage::Failed) {
                     m_record.entries[entry] = {State::Failed, ErrorBoxText(now.error)};
                     Changed(entry);

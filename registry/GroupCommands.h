@@ -48,6 +48,9 @@ struct EntryOutcome {
     };
     State state = State::None;
     std::string failure;
+    // What proved a parallel copy's upload on the server ("size", "size, SHA-256"); empty for
+    // every other step.
+    std::string proof = {};
 };
 
 // The last group command over the link list, entry by entry.

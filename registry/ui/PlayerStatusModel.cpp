@@ -253,6 +253,14 @@ QString PlayerStatusModel::OutcomeText(const EntryOutcome& outcome) {
         case State::Running:
             return QString::fromUtf8("in corso");
         case State::Done:
+            if (!outcome.proof.empty()) {
+                // The server's word on what it stored: its size, and a digest where it has one.
+                std::string proof = outcome.proof;
+                if (proof.rfind("size", 0) == 0) {
+                    proof.replace(0, 4, "dimensione");
+                }
+                return QString::fromUtf8("eseguito (verificato: ") + PeerText(proof) + ")";
+            }
             return QString::fromUtf8("eseguito");
         case State::Failed:
             // Exactly the error box's text.

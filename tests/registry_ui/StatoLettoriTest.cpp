@@ -226,6 +226,8 @@ protected:
     // system's buffers have taken the first megabytes at once.
     static constexpr long kReadLimit = 4 * 1024 * 1024;
     static constexpr std::size_t kSize = 6 * 1024 * 1024;
+    // A parallel copy's upload that the server's SIZE proved (the test servers offer no digest).
+    static constexpr const char* kProvenBySize = "eseguito (verificato: dimensione)";
     // The players as one group sharing a clip of kSize bytes, "Stato lettori" open, then
     // "1 - Inizializza lettori"; returns the clip's path.
     std::string InitializeOnClip(const std::vector<SimulatedPlayer*>& players) {
@@ -440,7 +442,7 @@ TEST_F(StatoLettoriTest, parallelCopySendsToEveryPlayerAtOnceAndShowsEachOutcome
     // The refusal stayed with its player; the others got the whole file.
     const std::string refusal = Cell(1, Column::Outcome);
     EXPECT_EQ(ColumnOf(Column::Outcome),
-              (std::vector<std::string>{"eseguito", refusal, "eseguito"}));
+              (std::vector<std::string>{kProvenBySize, refusal, kProvenBySize}));
     EXPECT_NE(refusal, "in corso");
     ASSERT_EQ(m_notices.errors.size(), 1u);
     EXPECT_EQ(
@@ -510,7 +512,7 @@ TEST_F(StatoLettoriTest, parallelCopySendsNothingToAPlayerThatAlreadyHoldsTheFil
     QTest::mouseClick(Stato().CopiaInParallelo, Qt::LeftButton);
     EXPECT_EQ(m_notices.errors, std::vector<std::string>{});
     EXPECT_EQ(ColumnOf(Column::Outcome),
-              (std::vector<std::string>{"già presente", "già presente", "eseguito"}));
+              (std::vector<std::string>{"già presente", "già presente", kProvenBySize}));
     EXPECT_EQ(ColumnOf(Column::Progress), (std::vector<std::string>{"", "", "100 %"}));
     EXPECT_EQ(Stato().Summary->text(),
               QString::fromStdString("Copia in parallelo (" + clip + "): eseguito"));
@@ -904,7 +906,7 @@ TEST_F(StatoLettoriTest, inputGivenWhileTheParallelCopyRunsIsDroppedNotRunAfterI
     for (const Input& input : inputs) {
         EXPECT_TRUE(input.leftAlone()) << input.what;
     }
-    EXPECT_EQ(ColumnOf(Column::Outcome), (std::vector<std::string>{"eseguito", "eseguito"}));
+    EXPECT_EQ(ColumnOf(Column::Outcome), (std::vector<std::string>{kProvenBySize, kProvenBySize}));
     EXPECT_EQ(m_notices.errors, std::vector<std::string>{});
     EXPECT_TRUE(Stato().CopiaInParallelo->isEnabled());
 }
@@ -961,6 +963,20 @@ TEST_F(StatoLettoriTest, annullaEndsAParallelCopyHeldByServersThatReadATrickle) 
     }
     EXPECT_FALSE(Stato().Annulla->isEnabled());
     EXPECT_TRUE(Stato().CopiaInParallelo->isEnabled());
+}
+
+TEST(PlayerStatusTextTest, aCopysOutcomeSaysWhatProvedIt) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"", "eseguito"},
+        {"size", "eseguito (verificato: dimensione)"},
+        {"size, SHA-256", "eseguito (verificato: dimensione, SHA-256)"},
+        {"size, CRC-32", "eseguito (verificato: dimensione, CRC-32)"},
+    };
+    for (const auto& [proof, shown] : cases) {
+        EXPECT_EQ(
+            PlayerStatusModel::OutcomeText({EntryOutcome::State::Done, {}, proof}).toStdString(),
+            shown);
+    }
 }
 
 }  // namespace
