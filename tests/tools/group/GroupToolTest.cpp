@@ -15,6 +15,8 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#else
+#include <windows.h>
 #endif
 
 #include <algorithm>
@@ -35,25 +37,31 @@
 #include "tests/ftp/TestSources.h"
 #include "tests/registry/GroupCommandsPlayers.h"
 #include "tests/support/SilentPeer.h"
+#include "tests/support/SystemTexts.h"
 #include "tests/support/Wait.h"
 
 namespace orvanta::tools {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Printed;
 using test::SimulatedPlayer;
 
 const std::string kGreeting = "UtenteNonImpostato\r\n";
 // A local time as the tool's first line and the journal write it.
 const std::string kTime = "[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}";
 
-// A text as the tool prints it: a backslash doubled, so that its escapes read unambiguously
-// (Windows' paths have them).
-std::string Printed(std::string text) {
-    for (std::size_t at = text.find('\\'); at != std::string::npos; at = text.find('\\', at + 2)) {
-        text.insert(at, 1, '\\');
-    }
-    return text;
+// The station's name as the system gives it: the host name; Windows names the computer by its
+// NetBIOS name, in capitals.
+std::string HostName() {
+#ifdef _WIN32
+    char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = sizeof name;
+    return ::GetComputerNameExA(ComputerNameNetBIOS, name, &size) ? std::string(name, size) : "";
+#else
+    char name[256] = {};
+    return ::gethostname(name, sizeof name - 1) == 0 ? name : "";
+#endif
 }
 
 struct Result {
@@ -561,26 +569,23 @@ TEST_F(GroupToolTest, aRefusedFtpPortIsNamedAsThePortThatFailed) {
 }
 
 TEST_F(GroupToolTest, theOutputBeginsWithTheTimeTheCommandTheGroupAndTheFile) {
-#ifdef _WIN32
-    GTEST_SKIP() << "The expected first line spells the path as the POSIX build prints it.";
-#endif
     Player();
-    const std::string other = (m_folder.Path() / "other\tclip\x1B[2J.bin").string();
-    std::ofstream(other) << "other";
     struct Case {
         std::vector<std::string> args;
         std::string heading;  // after the time
     };
-    std::vector<std::string> withFile = Args("copy");
+    // A load's file need not be there: Windows allows no control characters in a file's name.
+    const std::string other = (m_folder.Path() / "other\tclip\x1B[2J.bin").string();
+    std::vector<std::string> withFile = Args("load");
     withFile.insert(withFile.end(), {"--file", other});
     const Case cases[] = {
-        {Args("copy"), " copy group 'Sala' file '" + m_media.string() + "'"},
-        {Args("load"), " load group 'Sala' file '" + m_media.string() + "'"},
+        {Args("copy"), " copy group 'Sala' file '" + Printed(m_media.string()) + "'"},
+        {Args("load"), " load group 'Sala' file '" + Printed(m_media.string()) + "'"},
         {Args("play"), " play group 'Sala'"},
         {Args("status"), " status group 'Sala'"},
         // What a terminal would act on is shown escaped, here too.
-        {withFile,
-         " copy group 'Sala' file '" + m_folder.Path().string() + "/other\\x09clip\\x1B[2J.bin'"},
+        {withFile, " load group 'Sala' file '" + Printed((m_folder.Path() / "other").string()) +
+                       "\\x09clip\\x1B[2J.bin'"},
     };
     for (const Case& c : cases) {
         for (const bool terminal : {false, true}) {
@@ -646,10 +651,6 @@ TEST_F(GroupToolTest, onATerminalEachPlayersLineShowsItsConnectionAsItComes) {
 #endif
 
 TEST_F(GroupToolTest, eachRunAppendsItsRecordToTheJournalBesideTheRegistry) {
-#ifdef _WIN32
-    GTEST_SKIP()
-        << "Windows gives the station's name in capitals, which the expected record does not.";
-#endif
     using O = registry::JournalOutcome;
     SimulatedPlayer& one = Player();
     SimulatedPlayer& noFtp = Player(false);
@@ -671,8 +672,8 @@ TEST_F(GroupToolTest, eachRunAppendsItsRecordToTheJournalBesideTheRegistry) {
 
     const std::vector<registry::JournalRecord> records = registry::ReadJournal(journal);
     ASSERT_EQ(records.size(), 4u);
-    char host[256] = {};
-    ASSERT_EQ(::gethostname(host, sizeof host - 1), 0);
+    const std::string host = HostName();
+    ASSERT_NE(host, "");
     const std::string oneAddress = "127.0.0.1";
     const std::string refusedText = "Socket Error # 10061\r\nConnection refused.";
     struct Expected {
@@ -729,10 +730,6 @@ TEST_F(GroupToolTest, eachRunAppendsItsRecordToTheJournalBesideTheRegistry) {
 }
 
 TEST_F(GroupToolTest, aJournalThatCannotBeWrittenIsToldOnceAndChangesNothingOfTheRun) {
-#ifdef _WIN32
-    GTEST_SKIP() << "The expected notice holds the POSIX error text and path spelling; Windows "
-                    "words both its own way.";
-#endif
     SimulatedPlayer& player = Player(false);
     const Result written = Run(Args("play"));
     fs::remove(registry::JournalPathFor(m_registry.string()));
@@ -743,8 +740,9 @@ TEST_F(GroupToolTest, aJournalThatCannotBeWrittenIsToldOnceAndChangesNothingOfTh
     EXPECT_EQ(result.out.substr(19), written.out.substr(19));
     EXPECT_EQ(written.err, "");
     EXPECT_EQ(result.err, "orvanta-group: Cannot write the journal \"" +
-                              registry::JournalPathFor(m_registry.string()) +
-                              "\": Is a directory. Group commands go on without it.\n");
+                              Printed(registry::JournalPathFor(m_registry.string())) +
+                              "\": " + test::SystemErrorText(test::kAFolderInItsPlace) +
+                              ". Group commands go on without it.\n");
     // The player was served as before.
     const std::string play = "@PLAY:<USERID>COMANDO PLAY</USERID>\r\n";
     ASSERT_TRUE(player.Line().WaitForBytes(kGreeting.size() + play.size(), 1));
