@@ -213,6 +213,51 @@ TEST_F(WorkingCycleTest, playAfterAnInitializeThatStoppedReachesOnlyTheChosenGro
     }
 }
 
+TEST_F(WorkingCycleTest, aHostileFileValueInTheChosenRowReachesNoPlayer) {
+    SimulatedPlayer player(PlayerHome("player"));
+    const std::string clip = WriteMedia("clip.mp4", 10);
+    AddOn("Sala", player.Port(), true, clip);
+    struct Case {
+        std::string group;  // a group of its own, whose one row is the current one
+        std::string value;  // SQL for that row's file
+        QAction* TFormMainManager::*command;
+        std::string failure;
+    };
+    // As the error box shows them.
+    const std::string lineBreaks = "Line breaks and NUL characters cannot be sent in a line.";
+    const Case cases[] = {
+        {"LF", "'clip.mp4' || char(10) || '@PLAY' || char(10)", &TFormMainManager::Caricaifiles1,
+         lineBreaks},
+        {"CR", "'clip.mp4' || char(13) || '@STOP'", &TFormMainManager::Stop1, lineBreaks},
+        {"NUL", "'clip.mp4' || char(0) || '@PLAY'", &TFormMainManager::Caricaifiles1, lineBreaks},
+        // The file up to the NUL is a real one: its bytes would be stored under "DELE".
+        {"NUL copy", "'" + clip + "' || char(0) || 'DELE'", &TFormMainManager::Inviaifiles1,
+         "Cannot open file \"" + clip + "\\0DELE\". The name holds a NUL character."},
+    };
+    for (const Case& c : cases) {
+        AddOn(c.group, orvanta::test::RefusingPort(), false, clip);
+        orvanta::test::ExecSql(m_file, "UPDATE manager SET player_file_play = " + c.value +
+                                           " WHERE manager_list_name = '" + c.group + "'");
+    }
+    Open();
+    ChooseGroup("Sala");
+    Window().Preparalettori1->trigger();
+    ASSERT_EQ(m_notices.errors, std::vector<std::string>{});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.group);
+        ChooseGroup(c.group);
+        ASSERT_EQ(GridColumn().size(), 1u);
+        (Window().*c.command)->trigger();
+        EXPECT_EQ(m_notices.errors.back(), c.failure);
+    }
+    EXPECT_EQ(m_notices.errors.size(), std::size(cases));
+    // Nothing after the initialize's own lines, and no upload began.
+    ExpectLines(player, kGreeting + kFullScreen);
+    for (const std::string& command : player.Ftp().Commands()) {
+        EXPECT_EQ(command.rfind("STOR", 0), std::string::npos) << command;
+    }
+}
+
 TEST_F(WorkingCycleTest, groupWithoutActivePlayersKeepsTheEarlierLinks) {
     SimulatedPlayer player(PlayerHome("player"));
     AddOn("Sala", player.Port(), true, WriteMedia("uno.mp4", 10));
