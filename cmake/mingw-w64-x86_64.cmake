@@ -20,7 +20,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
 # Wine's prefix lives in the build folder; its messages stay off the test output, and a new
-# prefix does not offer to download wine's .NET and HTML engines.
+# prefix does not offer to download wine's .NET and HTML engines (tests/windows/run-under-wine,
+# which also starts again a program that wine's loader failed to start).
 set(CMAKE_CROSSCOMPILING_EMULATOR
-    env WINEDEBUG=-all WINEPREFIX=${CMAKE_BINARY_DIR}/wine-prefix WINEDLLOVERRIDES=mscoree,mshtml=
-    /usr/lib/wine/wine64)
+    ${CMAKE_CURRENT_LIST_DIR}/../tests/windows/run-under-wine ${CMAKE_BINARY_DIR}/wine-prefix)

@@ -1,11 +1,12 @@
 // The upload source on Windows: CreateFile for shared reading, GetFullPathName for the path the
-// operator reads, FormatMessage for the system's text.
+// operator reads, with the system's text for a failure.
 #include <windows.h>
 
 #include <algorithm>
 #include <vector>
 
 #include "core/Failure.h"
+#include "core/SystemErrorText.h"
 #include "ftp/FileSource.h"
 
 namespace orvanta::ftp {
@@ -14,22 +15,6 @@ namespace {
 
 HANDLE Native(std::intptr_t file) {
     return reinterpret_cast<HANDLE>(file);
-}
-
-// The system's text for the error, without the trailing line break, blanks and full stops that
-// would clash with the sentence around it.
-std::string SystemErrorText(DWORD error) {
-    char* buffer = nullptr;
-    const DWORD length = ::FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
-    std::string text = length > 0 && buffer ? std::string(buffer, length) : std::string();
-    ::LocalFree(buffer);
-    while (!text.empty() &&
-           (static_cast<unsigned char>(text.back()) <= ' ' || text.back() == '.')) {
-        text.pop_back();
-    }
-    return text;
 }
 
 [[noreturn]] void ThrowCannotOpen(const std::string& path, DWORD error) {

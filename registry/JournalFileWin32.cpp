@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "core/Failure.h"
+#include "core/SystemErrorText.h"
 #include "registry/JournalFile.h"
 
 namespace orvanta::registry {
@@ -8,18 +9,7 @@ namespace orvanta::registry {
 namespace {
 
 [[noreturn]] void Fail(const std::string& path, DWORD error) {
-    char* text = nullptr;
-    const DWORD length = ::FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string reason =
-        length > 0 && text ? std::string(text, length) : "error " + std::to_string(error);
-    ::LocalFree(text);
-    while (!reason.empty() && (reason.back() == '\r' || reason.back() == '\n' ||
-                               reason.back() == ' ' || reason.back() == '.')) {
-        reason.pop_back();
-    }
-    throw Failure("Cannot write the journal \"" + path + "\": " + reason + ".");
+    throw Failure("Cannot write the journal \"" + path + "\": " + SystemErrorText(error) + ".");
 }
 
 // The handle, unlocked and closed on scope exit.

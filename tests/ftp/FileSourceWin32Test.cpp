@@ -6,6 +6,7 @@
 
 #include "core/Failure.h"
 #include "ftp/FileSource.h"
+#include "tests/support/SystemTexts.h"
 #include "tests/support/TempFolder.h"
 
 namespace orvanta::ftp {
@@ -13,19 +14,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The system's text for an error as the operator reads it after "Cannot open file": without
-// the line break and the full stop the system ends it with.
-std::string SystemText(DWORD error) {
-    char buffer[512] = {};
-    DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                    nullptr, error, 0, buffer, sizeof buffer, nullptr);
-    std::string text(buffer, length);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' ||
-                             text.back() == '.')) {
-        text.pop_back();
-    }
-    return text;
-}
+using test::SystemErrorText;
 
 class FileSourceWin32Test : public ::testing::Test {
 protected:
@@ -54,16 +43,16 @@ protected:
 };
 
 TEST_F(FileSourceWin32Test, openFailuresNameTheFullPathAndTheSystemText) {
-    const std::string notFound = SystemText(ERROR_FILE_NOT_FOUND);
+    const std::string notFound = SystemErrorText(ERROR_FILE_NOT_FOUND);
     ASSERT_FALSE(notFound.empty());
     const std::pair<std::string, std::string> cases[] = {
         {m_dir + "\\missing.mp4", "Cannot open file \"" + m_dir + "\\missing.mp4\". " + notFound},
         {m_dir + "/./sub/../missing %s.mp4",
          "Cannot open file \"" + m_dir + "\\missing %s.mp4\". " + notFound},
-        {m_dir, "Cannot open file \"" + m_dir + "\". " + SystemText(ERROR_ACCESS_DENIED)},
+        {m_dir, "Cannot open file \"" + m_dir + "\". " + SystemErrorText(ERROR_ACCESS_DENIED)},
         {m_dir + "\\no-folder\\clip.mp4", "Cannot open file \"" + m_dir +
                                               "\\no-folder\\clip.mp4\". " +
-                                              SystemText(ERROR_PATH_NOT_FOUND)},
+                                              SystemErrorText(ERROR_PATH_NOT_FOUND)},
     };
     for (const auto& [path, message] : cases) {
         EXPECT_EQ(OpenFailure(path), message) << path;
@@ -85,7 +74,7 @@ TEST_F(FileSourceWin32Test, relativePathIsExpandedFromTheCurrentDirectory) {
     const bool opened = OpenFailure("clip.mp4") == "opened";
     fs::current_path(before);
     EXPECT_EQ(failure, "Cannot open file \"" + m_dir + "\\absent.mp4\". " +
-                           SystemText(ERROR_FILE_NOT_FOUND));
+                           SystemErrorText(ERROR_FILE_NOT_FOUND));
     EXPECT_TRUE(opened);
 }
 

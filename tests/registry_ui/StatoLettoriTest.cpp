@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QSettings>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -690,17 +691,25 @@ TEST_F(StatoLettoriTest, verificaProbesTheGroupsActivePlayersWithoutInitializing
 }
 
 TEST_F(StatoLettoriTest, opensWideEnoughForEveryColumnAndReopensAsTheOperatorLeftIt) {
-    // The program's settings, in a folder of the test's own.
+    // The program's settings where no other run reads them: in a folder of the test's own, under
+    // a name of the test's own (Windows keeps them in the user's registry, which outlives the
+    // run), removed at the end.
     const QByteArray home = qgetenv("XDG_CONFIG_HOME");
+    const QString application = QCoreApplication::applicationName();
     qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((m_folder.Path() / "config").string()));
     QCoreApplication::setOrganizationName(QStringLiteral("KELT"));
+    QCoreApplication::setApplicationName(
+        QString::fromStdString(m_folder.Path().filename().string()));
     struct Restore {
         QByteArray home;
+        QString application;
         ~Restore() {
+            QSettings().clear();
             QCoreApplication::setOrganizationName(QString());
+            QCoreApplication::setApplicationName(application);
             home.isNull() ? qunsetenv("XDG_CONFIG_HOME") : qputenv("XDG_CONFIG_HOME", home);
         }
-    } restore{home};
+    } restore{home, application};
 
     Open();
     const auto window =
