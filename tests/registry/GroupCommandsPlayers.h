@@ -30,9 +30,7 @@ public:
                 return;
             }
             try {
-                m_ftp =
-                    std::make_unique<PyFtpServer>(m_home.string(), "orvanta", "brindlemoss",
-                                                  m_line->Port() + 1, 0, ftpReadLimit, ftpQuirks);
+                StartFtp();
                 return;
             } catch (const std::runtime_error&) {
                 if (attempt == 20) {
@@ -45,8 +43,7 @@ public:
     // The FTP server stops, closing its sessions, and a new one takes the same port.
     void RestartFtp() {
         m_ftp.reset();
-        m_ftp = std::make_unique<PyFtpServer>(m_home.string(), "orvanta", "brindlemoss",
-                                              m_line->Port() + 1, 0, m_ftpReadLimit, m_ftpQuirks);
+        StartFtp();
     }
 
     int Port() const { return m_line->Port(); }
@@ -61,6 +58,11 @@ public:
     }
 
 private:
+    void StartFtp() {
+        m_ftp = std::make_unique<PyFtpServer>(m_home.string(), "orvanta", "brindlemoss",
+                                              m_line->Port() + 1, 0, m_ftpReadLimit, m_ftpQuirks);
+    }
+
     std::filesystem::path m_home;
     long m_ftpReadLimit = 0;
     PyFtpQuirks m_ftpQuirks;
